@@ -1,0 +1,56 @@
+# Shared by run.sh and test.sh: install what is missing, build, and prepare Wine.
+# Source it from the repository root.
+
+BUILD=${TARNVIK_BUILD_DIR:-build}
+PACKAGES="cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb imagemagick"
+
+ensure_packages() {
+    missing=""
+    for p in $PACKAGES; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" \
+            || missing="$missing $p"
+    done
+    [ -z "$missing" ] && return 0
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    echo "Installing:$missing"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
+}
+
+build() {
+    cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+          -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$BUILD" -j "$(nproc)" -- --no-print-directory >/dev/null
+}
+
+# Wine windows need an X display; without one, start a private Xvfb.
+XVFB_PID=""
+start_display() {
+    [ -n "${DISPLAY:-}" ] && return 0
+    n=90
+    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in 1 2 3 4 5 6 7 8 9 10; do
+        [ -e "/tmp/.X11-unix/X$n" ] && break
+        sleep 0.3
+    done
+}
+
+# The build's own Wine prefix, made once, and a wineserver kept warm for the run.
+start_wine() {
+    export WINEPREFIX="$PWD/$BUILD/wineprefix" WINEDEBUG=-all
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 || true
+        wineserver -w
+    fi
+    wineserver -p
+}
+
+stop_all() {
+    [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    return 0
+}

@@ -1,0 +1,16 @@
+// First-run set-up: downloads the missing tools next to the program.
+#pragma once
+#include <windows.h>
+
+// Thread routine (param unused). Ends by posting WM_APP_SETUP_DONE once.
+DWORD WINAPI bootstrap_thread(LPVOID param);
+
+// Downloads url to target with curl. 1 when curl succeeded and target is a file.
+int dl(const wchar_t* url, const wchar_t* target, const wchar_t* label);
+// Unpacks archive into folder with tar. 1 when tar succeeded.
+int unzip(const wchar_t* archive, const wchar_t* folder);
+// Finds name (any letter case) anywhere under folder and moves it into the
+// program folder as name. 1 when found and installed.
+int harvest(const wchar_t* folder, const wchar_t* name);
+// Removes a folder tree with cmd.exe; the result is not looked at.
+void rmtree(const wchar_t* folder);

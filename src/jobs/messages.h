@@ -1,0 +1,26 @@
+// What workers send to the main window: five posted messages. A text
+// travels as a heap copy (malloc) that the window frees after use.
+#pragma once
+#include <windows.h>
+
+enum {
+    WM_APP_LOG = WM_APP + 1,         // lParam: log line copy or null
+    WM_APP_STATUS = WM_APP + 2,      // wParam: kind, lParam: status text copy or null
+    WM_APP_CUT_DONE = WM_APP + 3,    // wParam: exit code, lParam: job folder copy or null
+    WM_APP_SETUP_DONE = WM_APP + 4,  // wParam: 1 all went well, 0 something failed
+    WM_APP_PROGRESS = WM_APP + 5     // wParam: tenths of a percent, negative = no position
+};
+
+enum { STATUS_STAGE = 0, STATUS_TOOL_MISSING = 2 };
+
+// Posts to g_main; waits and retries while the window's queue is full, so
+// nothing is lost and order holds. Without a window nothing is posted.
+// Returns nonzero when the message was posted.
+BOOL post_message(UINT msg, WPARAM wparam, LPARAM lparam);
+// Posts a message carrying a heap copy of text; frees the copy if the post fails.
+BOOL post_text(UINT msg, WPARAM wparam, const wchar_t* text);
+
+BOOL post_log(const wchar_t* text);
+// Formats into 1024 characters (longer text is cut to 1023) and posts it.
+BOOL post_logf(const wchar_t* format, ...);
+BOOL post_status(int kind, const wchar_t* text);

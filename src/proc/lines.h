@@ -1,0 +1,21 @@
+// Cuts a child's output bytes into lines, whatever the byte source.
+// A line break (CR or LF) ends a line and belongs to neither; a line is
+// at most LINE_MAX_BYTES bytes, the byte after that is dropped; a line
+// whose first byte is zero is dropped (an unterminated last line is not).
+#pragma once
+#include <cstddef>
+
+enum { LINE_MAX_BYTES = 8191 };
+
+typedef void (*LineSink)(const char* line, void* ctx);
+
+struct LineAssembly {
+    char bytes[LINE_MAX_BYTES + 1];
+    int n;
+};
+
+void lines_reset(LineAssembly* la);
+// Hands every completed line, zero-terminated, to sink.
+void lines_feed(LineAssembly* la, const char* data, size_t len, LineSink sink, void* ctx);
+// After the output has ended: hands on a pending unterminated line.
+void lines_finish(LineAssembly* la, LineSink sink, void* ctx);

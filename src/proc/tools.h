@@ -1,0 +1,51 @@
+// The external programs Tarnvik runs, and the fixed words it passes them.
+#pragma once
+
+// Tools looked for next to the program and on PATH (".exe" is added).
+inline constexpr const wchar_t TOOL_YTDLP[] = L"yt-dlp";
+inline constexpr const wchar_t TOOL_FFMPEG[] = L"ffmpeg";
+inline constexpr const wchar_t TOOL_FFPROBE[] = L"ffprobe";
+inline constexpr const wchar_t TOOL_DENO[] = L"deno";
+inline constexpr const wchar_t* const TOOL_NAMES[] = {TOOL_YTDLP, TOOL_FFMPEG, TOOL_FFPROBE, TOOL_DENO};
+enum { TOOL_COUNT = 4 };
+inline constexpr const wchar_t TOOL_EXE_SUFFIX[] = L".exe";
+
+// System programs, used by these paths and never searched for.
+inline constexpr const wchar_t CURL_EXE[] = L"C:\\Windows\\System32\\curl.exe";
+inline constexpr const wchar_t TAR_EXE[] = L"C:\\Windows\\System32\\tar.exe";
+// Found by the system's usual program search.
+inline constexpr const wchar_t CMD_EXE[] = L"cmd.exe";
+
+// yt-dlp
+inline constexpr const wchar_t YTDLP_NO_PLAYLIST[] = L"--no-playlist";
+inline constexpr const wchar_t YTDLP_NEWLINE[] = L"--newline";
+inline constexpr const wchar_t YTDLP_NO_MTIME[] = L"--no-mtime";
+inline constexpr const wchar_t YTDLP_ENCODING[] = L"--encoding";
+inline constexpr const wchar_t YTDLP_UTF8[] = L"utf-8";
+inline constexpr const wchar_t YTDLP_OUTPUT[] = L"-o";
+inline constexpr const wchar_t YTDLP_FFMPEG_LOCATION[] = L"--ffmpeg-location";
+inline constexpr const wchar_t YTDLP_SECTIONS[] = L"--download-sections";
+inline constexpr const wchar_t YTDLP_FORMAT[] = L"-f";
+inline constexpr const wchar_t YTDLP_EXTRACT_AUDIO[] = L"-x";
+inline constexpr const wchar_t YTDLP_MERGE_FORMAT[] = L"--merge-output-format";
+inline constexpr const wchar_t YTDLP_REMUX_VIDEO[] = L"--remux-video";
+inline constexpr const wchar_t YTDLP_MP4[] = L"mp4";
+inline constexpr const wchar_t YTDLP_KEYFRAMES_AT_CUTS[] = L"--force-keyframes-at-cuts";
+inline constexpr const wchar_t YTDLP_COOKIES_FROM_BROWSER[] = L"--cookies-from-browser";
+// Output template inside the job folder: title cut to 80 characters, id, extension.
+inline constexpr const wchar_t YTDLP_OUTPUT_FORMAT[] = L"%ls\\%%(title).80s [%%(id)s].%%(ext)s";
+
+// curl: follow redirects, draw a "#" progress bar, fail on HTTP errors.
+inline constexpr const wchar_t CURL_FOLLOW[] = L"-L";
+inline constexpr const wchar_t CURL_PROGRESS_BAR[] = L"-#";
+inline constexpr const wchar_t CURL_FAIL[] = L"--fail";
+inline constexpr const wchar_t CURL_OUTPUT[] = L"-o";
+
+// tar: extract the archive into a folder.
+inline constexpr const wchar_t TAR_EXTRACT[] = L"-xf";
+inline constexpr const wchar_t TAR_INTO[] = L"-C";
+
+// cmd.exe: run one command line and end.
+inline constexpr const wchar_t CMD_RUN[] = L"/c";
+// Removes a folder tree quietly; the folder is always quoted.
+inline constexpr const wchar_t CMD_RMDIR_FORMAT[] = L"rmdir /s /q \"%ls\"";
