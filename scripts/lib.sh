@@ -40,13 +40,16 @@ start_display() {
 }
 
 # The build's own Wine prefix, made once, and a wineserver kept warm for the run.
+# Wine's background services start with the first program of a server and
+# inherit its output; starting them here, with output to /dev/null, keeps
+# them from holding a test's output pipe open (ctest would wait for ever).
 start_wine() {
     export WINEPREFIX="$PWD/$BUILD/wineprefix" WINEDEBUG=-all
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 || true
-        wineserver -w
+        WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 </dev/null || true
     fi
     wineserver -p
+    wine cmd.exe /c exit 0 >/dev/null 2>&1 </dev/null || true
 }
 
 stop_all() {

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include "proc/progress.h"
+
+namespace {
+
+const double UNTOUCHED = -777.0;
+
+struct Read {
+    int result;
+    double value;
+};
+
+Read run(int (*parser)(const wchar_t*, double&), const wchar_t* line)
+{
+    Read r{0, UNTOUCHED};
+    r.result = parser(line, r.value);
+    return r;
+}
+
+}  // namespace
+
+TEST(DownloadPercent, ReadsTheNumberBeforeThePercentSign)
+{
+    Read r = run(parse_dl_percent, L"[download]  45.3% of 10.00MiB at 2MiB/s");
+    EXPECT_EQ(r.result, 1);
+    EXPECT_EQ(r.value, 45.3);
+
+    r = run(parse_dl_percent, L"[download] 100% done");
+    EXPECT_EQ(r.result, 1);
+    EXPECT_EQ(r.value, 100.0);
+
+    r = run(parse_dl_percent, L"[download]   0.0% of ~ 1.2MiB");
+    EXPECT_EQ(r.result, 1);
+    EXPECT_EQ(r.value, 0.0);
+
+    r = run(parse_dl_percent, L"[download] .% odd");  // a lone full stop reads as 0
+    EXPECT_EQ(r.result, 1);
+    EXPECT_EQ(r.value, 0.0);
+}
+
+TEST(DownloadPercent, RejectsOtherLines)
+{
+    const wchar_t* const lines[] = {
+        L"[download] Destination: x.mp4",
+        L"%[download] 5",
+        L"[download] 45 % of 10MiB",
+        L"[download] x% of 10MiB",
+        L"[info] 45.3% of 10.00MiB",
+        L"[Download] 45.3%",
+        L"",
+    };
+    for (const wchar_t* line : lines) {
+        Read r = run(parse_dl_percent, line);
+        EXPECT_EQ(r.result, 0) << testing::PrintToString(std::wstring(line));
+        EXPECT_EQ(r.value, UNTOUCHED) << testing::PrintToString(std::wstring(line));
+    }
+}
+
+TEST(DownloadPercent, OutOfRangeIsRejectedButStillStored)
+{
+    Read r = run(parse_dl_percent, L"[download] 100.1% of 5MiB");
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.value, 100.1);
+    // Only the first '%' counts.
+    r = run(parse_dl_percent, L"[download] Destination: 50% off %.mp4");
+    EXPECT_EQ(r.result, 1);
+    EXPECT_EQ(r.value, 50.0);
+}
+
+TEST(CurlProgress, ReadsTheBar)
+{
+    Read r = run(parse_curl_progress, L"######################    31.4%");
+    EXPECT_EQ(r.result, 1);
+    EXPECT_EQ(r.value, 31.4);
+
+    r = run(parse_curl_progress, L"#  100.0%");
+    EXPECT_EQ(r.result, 1);
+    EXPECT_EQ(r.value, 100.0);
+
+    // No digit right before the '%': the number read there is 0.
+    r = run(parse_curl_progress, L"### 5 %");
+    EXPECT_EQ(r.result, 1);
+    EXPECT_EQ(r.value, 0.0);
+}
+
+TEST(CurlProgress, RejectsAnythingThatIsNotABar)
+{
+    const wchar_t* const lines[] = {
+        L"[download] 100% done",
+        L"31.4%",
+        L"##########",
+        L"#### 31.4",
+        L"##=## 31.4%",
+        L"#### -31.4%",
+        L"####\t31.4%",
+        L"curl: (22) The requested URL returned error: 404",
+        L"",
+    };
+    for (const wchar_t* line : lines) {
+        Read r = run(parse_curl_progress, line);
+        EXPECT_EQ(r.result, 0) << testing::PrintToString(std::wstring(line));
+        EXPECT_EQ(r.value, UNTOUCHED) << testing::PrintToString(std::wstring(line));
+    }
+    Read r = run(parse_curl_progress, L"#### 131.4%");
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.value, 131.4);
+}
+
+TEST(FfmpegTime, ReadsTheTimeOfAStatusLine)
+{
+    Read r = run(parse_ffmpeg_time, L"size=  2048KiB time=00:00:05.20 bitrate=3225kb/s speed=2x");
+    EXPECT_EQ(r.result, 1);
+    EXPECT_GT(r.value, 5.19);
+    EXPECT_LT(r.value, 5.21);
+
+    r = run(parse_ffmpeg_time, L"frame=  10 time=01:02:03.50 speed=1.1x");
+    EXPECT_EQ(r.result, 1);
+    EXPECT_EQ(r.value, 3723.5);
+
+    r = run(parse_ffmpeg_time, L"time=00:75:00.00 bitrate=N/A");
+    EXPECT_EQ(r.result, 1);
+    EXPECT_EQ(r.value, 4500.0);
+}
+
+TEST(FfmpegTime, RejectsLinesWithoutAUsableTime)
+{
+    const wchar_t* const lines[] = {
+        L"Duration: 00:10:00.00, start: 0",
+        L"Duration: 00:10:00.00, start: 0.000000, bitrate: 1000 kb/s",
+        L"size=  2048KiB time=N/A bitrate=N/A speed=N/A",
+        L"size=  2048KiB time=00:05.20 bitrate=3225kb/s",
+        L"time=00:00:05.20",
+        L"bitrate=3225kb/s",
+        L"",
+    };
+    for (const wchar_t* line : lines) {
+        Read r = run(parse_ffmpeg_time, line);
+        EXPECT_EQ(r.result, 0) << testing::PrintToString(std::wstring(line));
+        EXPECT_EQ(r.value, UNTOUCHED) << testing::PrintToString(std::wstring(line));
+    }
+}
