@@ -2,7 +2,7 @@
 # Source it from the repository root.
 
 BUILD=${TARNVIK_BUILD_DIR:-build}
-PACKAGES="cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb imagemagick"
+PACKAGES="cmake make g++ g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb imagemagick"
 
 ensure_packages() {
     missing=""
@@ -22,6 +22,13 @@ build() {
     cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
           -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build "$BUILD" -j "$(nproc)" -- --no-print-directory >/dev/null
+}
+
+# The platform-free sources must build with any C++17 compiler and no
+# Windows header: compile them once for Linux too.
+check_portable() {
+    g++ -std=c++17 -Wall -Wextra -pedantic -Werror -fsyntax-only -Isrc \
+        src/text/*.cpp src/proc/progress.cpp src/proc/lines.cpp
 }
 
 # Wine windows need an X display; without one, start a private Xvfb.

@@ -4,6 +4,7 @@ set -eu
 cd "$(dirname "$0")/.."
 . scripts/lib.sh
 ensure_packages
+check_portable
 build
 trap stop_all EXIT
 start_display
