@@ -51,7 +51,7 @@ start_display() {
 # inherit its output; starting them here, with output to /dev/null, keeps
 # them from holding a test's output pipe open (ctest would wait for ever).
 start_wine() {
-    export WINEPREFIX="$PWD/$BUILD/wineprefix" WINEDEBUG=-all
+    export WINEPREFIX="$(cd "$BUILD" && pwd)/wineprefix" WINEDEBUG=-all
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 </dev/null || true
     fi

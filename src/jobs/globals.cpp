@@ -1,0 +1,7 @@
+// The program-wide state declared in globals.h.
+#include "jobs/globals.h"
+
+HWND g_main = NULL;
+wchar_t g_appdir[PATH_CAP];
+wchar_t g_clipsdir[PATH_CAP];
+double g_clip_len = -1.0;

@@ -1,0 +1,36 @@
+// find_tool: the program folder first, then the system's program search.
+#include "jobs/locator.h"
+#include <windows.h>
+#include <wchar.h>
+#include "jobs/globals.h"
+
+enum { TOOL_FILE_CAP = 64 };
+
+static int is_file(const wchar_t* path)
+{
+    DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+int find_tool(const wchar_t* name, wchar_t* path)
+{
+    _snwprintf(path, PATH_CAP - 1, L"%ls\\%ls.exe", g_appdir, name);
+    path[PATH_CAP - 1] = L'\0';
+    if (is_file(path))
+        return 1;
+
+    wchar_t file[TOOL_FILE_CAP];
+    _snwprintf(file, TOOL_FILE_CAP - 1, L"%ls.exe", name);
+    file[TOOL_FILE_CAP - 1] = L'\0';
+    wchar_t found[PATH_CAP];
+    DWORD length = SearchPathW(NULL, file, NULL, PATH_CAP, found, NULL);
+    // A result too long for a path buffer comes back as the size it would
+    // need, with nothing written: a path no caller could use, so not found.
+    if (length == 0 || length >= PATH_CAP) {
+        path[0] = L'\0';
+        return 0;
+    }
+    wcsncpy(path, found, PATH_CAP - 1);
+    path[PATH_CAP - 1] = L'\0';
+    return 1;
+}

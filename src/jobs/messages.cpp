@@ -1,0 +1,70 @@
+// Posting to the main window: the retry on a full queue and the text copies.
+#include "jobs/messages.h"
+#include <stdarg.h>
+#include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+#include "jobs/globals.h"
+
+enum { LOGF_CAP = 1024, QUEUE_FULL_WAIT_MS = 1 };
+
+BOOL post_message(UINT msg, WPARAM wparam, LPARAM lparam)
+{
+    for (;;) {
+        HWND main = g_main;
+        if (!main)
+            return FALSE;
+        if (PostMessageW(main, msg, wparam, lparam))
+            return TRUE;
+        // A full queue only means the window is behind: wait for it rather
+        // than lose a line or, worse, the job's end message.
+        if (GetLastError() != ERROR_NOT_ENOUGH_QUOTA || !IsWindow(main))
+            return FALSE;
+        Sleep(QUEUE_FULL_WAIT_MS);
+    }
+}
+
+static wchar_t* copy_text(const wchar_t* text)
+{
+    size_t size = (wcslen(text) + 1) * sizeof(wchar_t);
+    wchar_t* copy = (wchar_t*)malloc(size);
+    if (copy)
+        memcpy(copy, text, size);
+    return copy;
+}
+
+BOOL post_text(UINT msg, WPARAM wparam, const wchar_t* text)
+{
+    if (!g_main)
+        return FALSE;  // nobody would ever free the copy
+    // A failed allocation still posts, with a null text: the window must
+    // see an end message even when its folder path could not be copied.
+    wchar_t* copy = copy_text(text);
+    if (post_message(msg, wparam, (LPARAM)copy))
+        return TRUE;
+    free(copy);
+    return FALSE;
+}
+
+BOOL post_log(const wchar_t* text)
+{
+    return post_text(WM_APP_LOG, 0, text);
+}
+
+BOOL post_logf(const wchar_t* format, ...)
+{
+    if (!g_main)
+        return FALSE;
+    wchar_t line[LOGF_CAP];
+    va_list args;
+    va_start(args, format);
+    _vsnwprintf(line, LOGF_CAP - 1, format, args);
+    va_end(args);
+    line[LOGF_CAP - 1] = L'\0';  // not written when the text fills the limit
+    return post_log(line);
+}
+
+BOOL post_status(int kind, const wchar_t* text)
+{
+    return post_text(WM_APP_STATUS, (WPARAM)(INT_PTR)kind, text);
+}

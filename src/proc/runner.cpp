@@ -1,0 +1,126 @@
+// run_logged: one hidden child, its output read through one pipe and handed
+// to the router line by line while it runs.
+#include "proc/runner.h"
+#include <windows.h>
+#include "jobs/messages.h"
+#include "proc/lines.h"
+#include "proc/router.h"
+
+enum { READ_CHUNK = 2048, WIDE_LINE_CAP = 4096 };
+
+// Every child goes into one job that dies with this process, so closing
+// Tarnvik also ends the hidden yt-dlp, ffmpeg or curl and whatever they
+// started; nothing else holds the job's handle.
+static INIT_ONCE g_children_once = INIT_ONCE_STATIC_INIT;
+static HANDLE g_children = NULL;
+
+static BOOL CALLBACK create_children_job(PINIT_ONCE, PVOID, PVOID*)
+{
+    HANDLE job = CreateJobObjectW(NULL, NULL);
+    if (!job)
+        return TRUE;  // children then simply run unattached
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
+    ZeroMemory(&limits, sizeof limits);
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        CloseHandle(job);
+        return TRUE;
+    }
+    g_children = job;
+    return TRUE;
+}
+
+static HANDLE children_job()
+{
+    InitOnceExecuteOnce(&g_children_once, create_children_job, NULL, NULL);
+    return g_children;
+}
+
+// The child is still suspended here, so neither it nor anything it starts
+// can escape the job. If it cannot join (say Tarnvik itself sits in a job
+// that forbids it) it runs all the same, just not tied to Tarnvik.
+static int release_child(const PROCESS_INFORMATION* child)
+{
+    HANDLE job = children_job();
+    if (job)
+        AssignProcessToJobObject(job, child->hProcess);
+    if (ResumeThread(child->hThread) != (DWORD)-1)
+        return 1;
+    TerminateProcess(child->hProcess, RUN_FAILED);
+    return 0;
+}
+
+static void route_line(const char* line, void*)
+{
+    wchar_t wide[WIDE_LINE_CAP];
+    // A line that needs more than the buffer holds arrives cut; ill-formed
+    // bytes become replacement characters rather than losing the line.
+    MultiByteToWideChar(CP_UTF8, 0, line, -1, wide, WIDE_LINE_CAP - 1);
+    wide[WIDE_LINE_CAP - 1] = L'\0';
+    handle_line(wide);
+}
+
+static void route_output(HANDLE pipe)
+{
+    LineAssembly assembly;
+    lines_reset(&assembly);
+    char chunk[READ_CHUNK];
+    DWORD got;
+    // A failed read is the normal end: the pipe breaks once the last
+    // holder of its write end has gone.
+    while (ReadFile(pipe, chunk, READ_CHUNK, &got, NULL) && got > 0)
+        lines_feed(&assembly, chunk, got, route_line, NULL);
+    lines_finish(&assembly, route_line, NULL);
+}
+
+static int start_child(wchar_t* cmdline, HANDLE output, PROCESS_INFORMATION* child)
+{
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = INVALID_HANDLE_VALUE;
+    startup.hStdOutput = output;
+    startup.hStdError = output;
+    ZeroMemory(child, sizeof *child);
+    return CreateProcessW(NULL, cmdline, NULL, NULL, TRUE, CREATE_NO_WINDOW | CREATE_SUSPENDED,
+                          NULL, NULL, &startup, child) != 0;
+}
+
+static unsigned long finish_child(const PROCESS_INFORMATION* child)
+{
+    WaitForSingleObject(child->hProcess, INFINITE);
+    DWORD code = RUN_FAILED;
+    if (!GetExitCodeProcess(child->hProcess, &code))
+        code = RUN_FAILED;
+    CloseHandle(child->hProcess);
+    CloseHandle(child->hThread);
+    return code;
+}
+
+unsigned long run_logged(wchar_t* cmdline, int echo)
+{
+    if (echo)
+        post_logf(L"$ %ls", cmdline);
+
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
+    HANDLE read_end, write_end;
+    if (!CreatePipe(&read_end, &write_end, &inheritable, 0))
+        return RUN_FAILED;
+    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+
+    PROCESS_INFORMATION child;
+    int started = start_child(cmdline, write_end, &child);
+    DWORD start_error = GetLastError();
+    // Only the child may hold the write end, or the output would never end.
+    CloseHandle(write_end);
+    if (!started) {
+        CloseHandle(read_end);
+        post_logf(L"[tarnvik] failed to start process (error %lu)", start_error);
+        return RUN_FAILED;
+    }
+    if (release_child(&child))
+        route_output(read_end);
+    CloseHandle(read_end);
+    return finish_child(&child);
+}

@@ -1,0 +1,274 @@
+// The real run_logged against the scripted child: how output bytes become
+// the lines the window is sent, exit codes, start failures, and what
+// happens to children when the program that ran them ends.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <string>
+#include <vector>
+#include "jobs/messages.h"
+#include "proc/runner.h"
+#include "support/capture.h"
+#include "support/programs.h"
+
+int hold_children_main();
+
+namespace {
+
+typedef std::vector<std::wstring> Lines;
+
+std::wstring out(const std::string& bytes)
+{
+    return L"out:" + hex_of(bytes);
+}
+
+std::wstring err(const std::string& bytes)
+{
+    return L"err:" + hex_of(bytes);
+}
+
+std::wstring child_cmdline(const std::vector<std::wstring>& steps)
+{
+    std::wstring line = quoted(bin_program(L"child.exe"));
+    for (const std::wstring& step : steps)
+        line += L" " + step;
+    return line;
+}
+
+unsigned long run(std::wstring cmdline, int echo = 0)
+{
+    return run_logged(&cmdline[0], echo);
+}
+
+Lines logged(const std::vector<CapturedMsg>& messages)
+{
+    Lines lines;
+    for (const CapturedMsg& m : messages) {
+        EXPECT_EQ(m.msg, (UINT)WM_APP_LOG) << "only log lines expected";
+        lines.push_back(m.text);
+    }
+    return lines;
+}
+
+class Runner : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(capture_start()); }
+    void TearDown() override { capture_stop(); }
+
+    // Runs the child with these steps; its exit code must be 0.
+    Lines lines_of(const std::vector<std::wstring>& steps)
+    {
+        EXPECT_EQ(run(child_cmdline(steps)), 0ul);
+        return logged(capture_take());
+    }
+};
+
+// 2730 three-byte characters: 8190 bytes that convert to well under the
+// wide line's limit, so the byte limit of a line can be seen whole.
+std::string euros()
+{
+    std::string text;
+    for (int i = 0; i < 2730; i++)
+        text += "\xE2\x82\xAC";
+    return text;
+}
+
+std::wstring wide_euros()
+{
+    return std::wstring(2730, L'\u20AC');
+}
+
+TEST_F(Runner, EveryKindOfLineBreakEndsALineAndBlankLinesVanish)
+{
+    EXPECT_EQ(lines_of({out("a\rb\nc\r\nd\r\re\n\n\r\nf")}), (Lines{L"a", L"b", L"c", L"d", L"e", L"f"}));
+}
+
+TEST_F(Runner, ALineSplitAcrossWritesArrivesWhole)
+{
+    EXPECT_EQ(lines_of({out("par"), L"sleep:100", out("tial\r"), L"sleep:100", out("\nnext")}),
+              (Lines{L"partial", L"next"}));
+}
+
+TEST_F(Runner, LinesAtTheByteLimit)
+{
+    std::string body = euros();
+    EXPECT_EQ(lines_of({out(body + "Z\n")}), (Lines{wide_euros() + L"Z"})) << "8191 bytes";
+    EXPECT_EQ(lines_of({out(body + "YZ\n")}), (Lines{wide_euros() + L"Y"})) << "8192 bytes";
+    EXPECT_EQ(lines_of({out(body + "XYZ\n")}), (Lines{wide_euros() + L"X", L"Z"})) << "8193 bytes";
+}
+
+TEST_F(Runner, AVeryLongLineIsCutToTheWideLimit)
+{
+    EXPECT_EQ(lines_of({out(std::string(5000, 'q') + "\nafter\n")}),
+              (Lines{std::wstring(4095, L'q'), L"after"}));
+}
+
+TEST_F(Runner, AZeroByteEndsTheLinesText)
+{
+    EXPECT_EQ(lines_of({out(std::string("ab\0cd\n\0xy\nok\n", 13))}), (Lines{L"ab", L"ok"}));
+    // Even a pending last line that starts with zero is handed on, as empty.
+    EXPECT_EQ(lines_of({out(std::string("ok\n\0zz", 6))}), (Lines{L"ok", L""}));
+}
+
+TEST_F(Runner, IllFormedUtf8StillArrives)
+{
+    Lines lines = lines_of({out("caf\xC3\xA9 \xFF\xC3 ok\n\x80\n")});
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].substr(0, 5), L"caf\u00E9 ");
+    EXPECT_EQ(lines[0].substr(lines[0].size() - 3), L" ok");
+    EXPECT_NE(lines[0].find(L'\uFFFD'), std::wstring::npos);
+    EXPECT_EQ(lines[1], L"\uFFFD");
+}
+
+TEST_F(Runner, OutputAndErrorShareOneStreamInWriteOrder)
+{
+    EXPECT_EQ(lines_of({out("one\n"), err("two\n"), out("three\nhalf"), err(" and half\n")}),
+              (Lines{L"one", L"two", L"three", L"half and half"}));
+}
+
+TEST_F(Runner, ReturnsTheChildsExitCode)
+{
+    EXPECT_EQ(run(child_cmdline({L"exit:0"})), 0ul);
+    EXPECT_EQ(run(child_cmdline({out("bye\n"), L"exit:3"})), 3ul);
+    EXPECT_EQ(run(child_cmdline({L"exit:0xFFFFFFFF"})), RUN_FAILED);
+    EXPECT_EQ(logged(capture_take()), (Lines{L"bye"}));
+}
+
+TEST_F(Runner, AMissingProgramIsLoggedAfterTheEcho)
+{
+    std::wstring cmdline = L"\"" + bin_dir() + L"\\no-such-program.exe\" --flag";
+    EXPECT_EQ(run(cmdline, 1), RUN_FAILED);
+    EXPECT_EQ(logged(capture_take()),
+              (Lines{L"$ " + cmdline, L"[tarnvik] failed to start process (error 2)"}));
+}
+
+TEST_F(Runner, EchoComesFirstAndIsCutToTheLogLimit)
+{
+    std::wstring cmdline = child_cmdline({out("x\n"), L"sleep:" + std::wstring(1200, L'0')});
+    EXPECT_EQ(run(cmdline, 1), 0ul);
+    EXPECT_EQ(logged(capture_take()), (Lines{(L"$ " + cmdline).substr(0, 1023), L"x"}));
+}
+
+TEST_F(Runner, AFloodOfLinesArrivesCompleteAndInOrder)
+{
+    const unsigned long COUNT = 100000;
+    EXPECT_EQ(run(child_cmdline({L"lines:" + std::to_wstring(COUNT)})), 0ul);
+    Lines lines = logged(capture_take());
+    ASSERT_EQ(lines.size(), (size_t)COUNT);
+    for (unsigned long i = 0; i < COUNT; i++) {
+        wchar_t want[32];
+        swprintf(want, 32, L"line %06lu", i + 1);
+        ASSERT_EQ(lines[i], want) << "at line " << i + 1;
+    }
+}
+
+struct RunArgs {
+    std::wstring cmdline;
+    unsigned long result;
+};
+
+DWORD WINAPI run_thread(LPVOID param)
+{
+    RunArgs* args = (RunArgs*)param;
+    args->result = run(args->cmdline);
+    return 0;
+}
+
+TEST_F(Runner, LinesArriveWhileTheChildStillRuns)
+{
+    wchar_t name[64];
+    swprintf(name, 64, L"tarnvik-test-go-%lu", GetCurrentProcessId());
+    HANDLE go = CreateEventW(NULL, TRUE, FALSE, name);
+    ASSERT_TRUE(go);
+    RunArgs args = {child_cmdline({out("early\n"), std::wstring(L"wait:") + name, out("late\n")}),
+                    RUN_FAILED};
+    HANDLE thread = CreateThread(NULL, 0, run_thread, &args, 0, NULL);
+    ASSERT_TRUE(thread);
+    EXPECT_TRUE(capture_wait_for(WM_APP_LOG, 30000));
+    EXPECT_EQ(WaitForSingleObject(thread, 0), (DWORD)WAIT_TIMEOUT) << "the child is still waiting";
+    SetEvent(go);
+    WaitForSingleObject(thread, 60000);
+    CloseHandle(thread);
+    CloseHandle(go);
+    EXPECT_EQ(args.result, 0ul);
+    EXPECT_EQ(logged(capture_take()), (Lines{L"early", L"late"}));
+}
+
+// The program that holds the children: test_proc.exe started again with
+// --hold-children (see main.cpp). It reads from a pipe of ours the pid it
+// reports and then ends when we close its standard input.
+struct Holder {
+    PROCESS_INFORMATION info;
+    HANDLE to_holder;    // our end of its standard input
+    HANDLE from_holder;  // our end of its standard output
+};
+
+bool start_holder(Holder* holder)
+{
+    HANDLE holder_in, holder_out;
+    if (!make_private_pipe(&holder->to_holder, &holder_in, false))
+        return false;
+    if (!make_private_pipe(&holder->from_holder, &holder_out, true))
+        return false;
+    bool started = start_program(quoted(bin_program(L"test_proc.exe")) + L" --hold-children",
+                                 holder_in, holder_out, &holder->info);
+    CloseHandle(holder_in);
+    CloseHandle(holder_out);
+    return started;
+}
+
+DWORD read_reported_pid(HANDLE from_holder)
+{
+    std::string text;
+    char chunk[256];
+    DWORD got;
+    while (text.find('\n') == std::string::npos &&
+           ReadFile(from_holder, chunk, sizeof chunk, &got, NULL) && got > 0)
+        text.append(chunk, got);
+    unsigned long pid = 0;
+    return sscanf(text.c_str(), "pid %lu", &pid) == 1 ? pid : 0;
+}
+
+TEST(RunnerChildren, AGrandchildEndsWithTheProgramThatRanItsParent)
+{
+    Holder holder;
+    ASSERT_TRUE(start_holder(&holder));
+    DWORD pid = read_reported_pid(holder.from_holder);
+    ASSERT_NE(pid, 0u) << "the holder reported no grandchild";
+    HANDLE grandchild = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
+    ASSERT_TRUE(grandchild);
+    EXPECT_EQ(WaitForSingleObject(grandchild, 0), (DWORD)WAIT_TIMEOUT)
+        << "its parent has exited, the grandchild sleeps on";
+
+    CloseHandle(holder.to_holder);  // the holder ends now
+    EXPECT_EQ(WaitForSingleObject(holder.info.hProcess, 30000), (DWORD)WAIT_OBJECT_0);
+    bool ended = WaitForSingleObject(grandchild, 30000) == WAIT_OBJECT_0;
+    EXPECT_TRUE(ended) << "the grandchild outlived the program that held it";
+    if (!ended)
+        TerminateProcess(grandchild, 1);
+    CloseHandle(grandchild);
+    CloseHandle(holder.from_holder);
+    CloseHandle(holder.info.hProcess);
+    CloseHandle(holder.info.hThread);
+}
+
+}  // namespace
+
+// Runs a child that starts a long sleeper and exits, reports the sleeper's
+// pid, then stays until its standard input closes.
+int hold_children_main()
+{
+    if (!capture_start())
+        return 2;
+    unsigned long code = run(child_cmdline({L"spawn:120000"}));
+    Lines lines = logged(capture_take());
+    capture_stop();
+    if (code != 0 || lines.size() != 1)
+        return 3;
+    printf("%ls\n", lines[0].c_str());
+    fflush(stdout);
+    char rest[64];
+    DWORD got;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), rest, sizeof rest, &got, NULL) && got > 0) {
+    }
+    return 0;
+}

@@ -1,0 +1,33 @@
+// Finding and running the programs built next to the tests (test doubles,
+// Tarnvik.exe), and scratch folders for them to work in.
+#pragma once
+#include <windows.h>
+#include <string>
+
+// The folder of the running test program, without a trailing backslash.
+std::wstring bin_dir();
+// bin_dir() + "\" + name.
+std::wstring bin_program(const wchar_t* name);
+// A path in double quotes, as the first token of a command line.
+std::wstring quoted(const std::wstring& path);
+// Bytes written as hex digits, two a byte (for the child double's out:/err:).
+std::wstring hex_of(const std::string& bytes);
+
+// An anonymous pipe whose end kept here (ours) is not inherited by children.
+bool make_private_pipe(HANDLE* ours, HANDLE* theirs, bool ours_reads);
+// Starts cmdline without a console window, its standard handles given.
+bool start_program(const std::wstring& cmdline, HANDLE input, HANDLE output,
+                   PROCESS_INFORMATION* info);
+// Runs cmdline in folder cwd (null: ours) and waits up to timeout_ms.
+// True when it ended in time; its exit code goes to exit_code.
+bool run_program(const std::wstring& cmdline, const wchar_t* cwd, DWORD timeout_ms,
+                 DWORD* exit_code);
+
+// A fresh, empty folder under the temporary folder; empty string on failure.
+std::wstring make_scratch_dir(const wchar_t* prefix);
+// Removes a folder with everything in it.
+void remove_tree(const std::wstring& dir);
+// Creates (or replaces) a file holding bytes. True when written.
+bool write_file(const std::wstring& path, const std::string& bytes);
+// The whole file, or false when it cannot be read.
+bool read_file(const std::wstring& path, std::string* bytes);
