@@ -1,0 +1,144 @@
+// The clip worker: one yt-dlp run that fetches only the requested section
+// into the job's own folder, reported to the window by posted messages.
+#include "jobs/clipjob.h"
+#include <stdlib.h>
+#include <wchar.h>
+#include "jobs/locator.h"
+#include "jobs/messages.h"
+#include "proc/runner.h"
+#include "proc/tools.h"
+#include "text/cmdline.h"
+#include "text/format.h"
+
+enum {
+    CLIP_LINE_CAP = 32768,
+    OUTPUT_TEMPLATE_CAP = 324,
+    // The Start and End fields accept at most three fields of 31 digits, so
+    // a time stays below 4e34 seconds: 35 digits, a full stop and three
+    // decimals. A cut text would send yt-dlp a different section.
+    SECTION_TIME_CAP = 48,
+    SECTION_CAP = 2 * SECTION_TIME_CAP + 4  // "*", start, "-", end
+};
+
+static const wchar_t MISSING_YTDLP_STATUS[] = L"yt-dlp missing — restart the app to download tools";
+static const wchar_t NO_COOKIES[] = L"none";
+static const wchar_t SECTION_FROM_START[] = L"0";
+static const wchar_t SECTION_TO_END[] = L"inf";
+
+// Right after the URL. "--encoding utf-8" because the runner reads every
+// child as UTF-8, while yt-dlp.exe otherwise writes the ANSI code page and
+// drops what it cannot hold (a title such as "Café – Ünïcode").
+static const wchar_t* const LEADING_OPTIONS[] = {
+    YTDLP_NO_PLAYLIST, YTDLP_NEWLINE, YTDLP_NO_MTIME, YTDLP_ENCODING, YTDLP_UTF8, YTDLP_OUTPUT};
+
+// seconds < 0 means the time was not given.
+static void format_section_time(double seconds, const wchar_t* not_given, wchar_t* out)
+{
+    if (seconds >= 0)
+        _snwprintf(out, SECTION_TIME_CAP - 1, L"%.3f", seconds);
+    else
+        _snwprintf(out, SECTION_TIME_CAP - 1, L"%ls", not_given);
+    out[SECTION_TIME_CAP - 1] = L'\0';
+}
+
+static void append_section(wchar_t* line, size_t cap, const ClipJob* job)
+{
+    wchar_t from[SECTION_TIME_CAP], to[SECTION_TIME_CAP], section[SECTION_CAP];
+    format_section_time(job->start, SECTION_FROM_START, from);
+    format_section_time(job->end, SECTION_TO_END, to);
+    // The asterisk makes it a time range in yt-dlp's section syntax.
+    _snwprintf(section, SECTION_CAP - 1, L"*%ls-%ls", from, to);
+    section[SECTION_CAP - 1] = L'\0';
+    append_arg(line, cap, YTDLP_SECTIONS);
+    append_arg(line, cap, section);
+}
+
+static void append_format(wchar_t* line, size_t cap, const ClipJob* job)
+{
+    wchar_t selector[FORMAT_SELECTOR_CAP];
+    build_format_selector(job->height, job->mp4, job->noaudio, selector);
+    append_arg(line, cap, YTDLP_FORMAT);
+    append_arg(line, cap, selector);
+    if (job->height < 0) {
+        append_arg(line, cap, YTDLP_EXTRACT_AUDIO);
+    } else if (job->mp4) {
+        // A selector with '+' fetches video and audio apart, to be merged;
+        // without it there is a single stream that can only be remuxed.
+        append_arg(line, cap, wcschr(selector, L'+') ? YTDLP_MERGE_FORMAT : YTDLP_REMUX_VIDEO);
+        append_arg(line, cap, YTDLP_MP4);
+    }
+}
+
+void build_clip_command(const ClipJob* job, const wchar_t* ytdlp,
+                        const wchar_t* ffmpeg_dir, wchar_t* line, size_t cap)
+{
+    line[0] = L'\0';
+    append_arg(line, cap, ytdlp);
+    append_arg(line, cap, job->url);
+    for (const wchar_t* option : LEADING_OPTIONS)
+        append_arg(line, cap, option);
+
+    wchar_t output[OUTPUT_TEMPLATE_CAP];
+    _snwprintf(output, OUTPUT_TEMPLATE_CAP - 1, YTDLP_OUTPUT_FORMAT, job->outdir);
+    output[OUTPUT_TEMPLATE_CAP - 1] = L'\0';
+    append_arg(line, cap, output);
+
+    // Without a location yt-dlp searches PATH, which begins with our folder.
+    if (ffmpeg_dir && ffmpeg_dir[0]) {
+        append_arg(line, cap, YTDLP_FFMPEG_LOCATION);
+        append_arg(line, cap, ffmpeg_dir);
+    }
+    append_section(line, cap, job);
+    append_format(line, cap, job);
+    if (job->exact)
+        append_arg(line, cap, YTDLP_KEYFRAMES_AT_CUTS);
+    if (wcscmp(job->cookies, NO_COOKIES) != 0) {
+        append_arg(line, cap, YTDLP_COOKIES_FROM_BROWSER);
+        append_arg(line, cap, job->cookies);
+    }
+}
+
+// Leaves the folder that holds the file. A drive root keeps its backslash:
+// "C:" alone would mean the current folder of drive C.
+static void cut_to_folder(wchar_t* path)
+{
+    wchar_t* slash = wcsrchr(path, L'\\');
+    if (!slash)
+        return;
+    if (slash == path + 2 && path[1] == L':')
+        slash[1] = L'\0';
+    else
+        slash[0] = L'\0';
+}
+
+// Returns what WM_APP_CUT_DONE carries: yt-dlp's exit code, 1 when there is
+// no yt-dlp, RUN_FAILED when nothing could be run.
+static unsigned long run_clip(const ClipJob* job)
+{
+    wchar_t ytdlp[PATH_CAP];
+    if (!find_tool(TOOL_YTDLP, ytdlp)) {
+        post_status(STATUS_TOOL_MISSING, MISSING_YTDLP_STATUS);
+        return 1;
+    }
+    wchar_t* line = (wchar_t*)malloc(CLIP_LINE_CAP * sizeof(wchar_t));
+    if (!line)
+        return RUN_FAILED;
+    wchar_t ffmpeg[PATH_CAP];
+    if (find_tool(TOOL_FFMPEG, ffmpeg))
+        cut_to_folder(ffmpeg);
+    build_clip_command(job, ytdlp, ffmpeg, line, CLIP_LINE_CAP);
+    unsigned long code = run_logged(line, 1);
+    free(line);
+    return code;
+}
+
+DWORD WINAPI cut_thread(LPVOID param)
+{
+    ClipJob* job = (ClipJob*)param;
+    unsigned long code = run_clip(job);
+    // The window frees the folder copy; a failed copy arrives as null and
+    // counts as a failed job there.
+    post_text(WM_APP_CUT_DONE, (WPARAM)code, job->outdir);
+    free(job);
+    return 0;
+}

@@ -1,0 +1,181 @@
+// What the stand-in programs share: they are steered only through a script
+// file next to their own exe, so a test can drive them even when they are
+// started by another program (Tarnvik.exe) rather than by the test itself.
+//
+// A script is UTF-8 text, one command a line: a word, a space, the rest.
+// Blank lines and lines beginning with '#' are skipped. A file name in a
+// script is taken from the script's own folder unless it is absolute.
+#pragma once
+#include <windows.h>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+struct ScriptLine {
+    std::wstring word;
+    std::wstring rest;
+};
+
+inline std::wstring own_folder()
+{
+    wchar_t path[MAX_PATH] = {0};
+    GetModuleFileNameW(nullptr, path, MAX_PATH - 1);
+    wchar_t* slash = wcsrchr(path, L'\\');
+    if (slash)
+        *slash = 0;
+    return path;
+}
+
+inline std::string to_utf8(const std::wstring& text)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr,
+                                nullptr);
+    std::string out(n > 0 ? n : 0, '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &out[0], n, nullptr,
+                            nullptr);
+    return out;
+}
+
+inline std::wstring from_utf8(const std::string& bytes)
+{
+    int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), nullptr, 0);
+    std::wstring out(n > 0 ? n : 0, L'\0');
+    if (n > 0)
+        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), &out[0], n);
+    return out;
+}
+
+inline bool read_bytes(const std::wstring& path, std::string& out)
+{
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return false;
+    out.clear();
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(f, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        out.append(chunk, got);
+    CloseHandle(f);
+    return true;
+}
+
+inline bool write_bytes(const std::wstring& path, const std::string& bytes, bool append)
+{
+    HANDLE f =
+        CreateFileW(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ,
+                    nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD put = 0;
+    BOOL ok = bytes.empty() || WriteFile(f, bytes.data(), (DWORD)bytes.size(), &put, nullptr);
+    CloseHandle(f);
+    return ok && put == bytes.size();
+}
+
+inline std::wstring resolve_in(const std::wstring& folder, const std::wstring& name)
+{
+    bool absolute = (name.size() > 1 && name[1] == L':') ||
+                    (!name.empty() && (name[0] == L'\\' || name[0] == L'/'));
+    return absolute ? name : folder + L"\\" + name;
+}
+
+// The lines of a text, "\n" or "\r\n" between them, without blank lines
+// and lines beginning with '#'.
+inline std::vector<std::wstring> split_lines(const std::wstring& text)
+{
+    std::vector<std::wstring> lines;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find(L'\n', pos);
+        if (end == std::wstring::npos)
+            end = text.size();
+        std::wstring line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == L'\r')
+            line.pop_back();
+        if (!line.empty() && line[0] != L'#')
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+// The script named file_name next to this exe; empty when there is none.
+inline std::vector<ScriptLine> read_script(const wchar_t* file_name)
+{
+    std::vector<ScriptLine> script;
+    std::string bytes;
+    if (!read_bytes(own_folder() + L"\\" + file_name, bytes))
+        return script;
+    for (const std::wstring& line : split_lines(from_utf8(bytes))) {
+        size_t space = line.find(L' ');
+        ScriptLine entry;
+        entry.word = line.substr(0, space);
+        if (space != std::wstring::npos)
+            entry.rest = line.substr(space + 1);
+        script.push_back(entry);
+    }
+    return script;
+}
+
+// Splits "text with spaces 123" into the text and the number after its last
+// space; false when the rest does not end in a number.
+inline bool split_trailing_number(const std::wstring& rest, std::wstring& head, long& number)
+{
+    size_t space = rest.rfind(L' ');
+    if (space == std::wstring::npos || space + 1 >= rest.size())
+        return false;
+    wchar_t* stop = nullptr;
+    number = wcstol(rest.c_str() + space + 1, &stop, 10);
+    if (*stop != 0)
+        return false;
+    head = rest.substr(0, space);
+    return true;
+}
+
+inline std::vector<std::wstring> split_words(const std::wstring& text)
+{
+    std::vector<std::wstring> words;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find(L' ', pos);
+        if (end == std::wstring::npos)
+            end = text.size();
+        if (end > pos)
+            words.push_back(text.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return words;
+}
+
+inline bool ends_with(const std::wstring& text, const std::wstring& tail)
+{
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// One argument a line, UTF-8; from_arg skips the program name when it is 1.
+inline std::string args_text(int argc, wchar_t** argv, int from_arg)
+{
+    std::wstring text;
+    for (int i = from_arg; i < argc; i++)
+        text += std::wstring(argv[i]) + L"\n";
+    return to_utf8(text);
+}
+
+// Writes the text to the console's standard error, as the real tools report failures.
+inline void say_error(const std::string& text)
+{
+    DWORD put = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), (DWORD)text.size(), &put, nullptr);
+}
+
+// The value that follows option in argv, or empty.
+inline std::wstring option_value(int argc, wchar_t** argv, const wchar_t* option)
+{
+    for (int i = 1; i + 1 < argc; i++)
+        if (wcscmp(argv[i], option) == 0)
+            return argv[i + 1];
+    return L"";
+}

@@ -1,0 +1,393 @@
+// The clip job against the fake yt-dlp: the arguments exactly as the child's
+// C runtime split them, and what the window is sent, in order.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shellapi.h>
+#include <stdlib.h>
+#include <wchar.h>
+#include <algorithm>
+#include <functional>
+#include "jobs/clipjob.h"
+#include "jobs/messages.h"
+#include "proc/runner.h"
+#include "support/capture.h"
+#include "support/doubles.h"
+#include "support/programs.h"
+#include "text/timecode.h"
+
+namespace {
+
+const wchar_t URL[] = L"https://example.com/watch?v=abc123";
+const wchar_t TEMPLATE_TAIL[] = L"\\%(title).80s [%(id)s].%(ext)s";
+const wchar_t MISSING_STATUS[] = L"yt-dlp missing — restart the app to download tools";
+const DWORD JOB_WAIT_MS = 60000;
+
+// Everything the window is sent, reduced to what a reader checks.
+struct Seen {
+    std::vector<std::wstring> logs;
+    std::vector<std::wstring> stages;  // consecutive repeats folded
+    std::vector<long> progress;
+};
+
+Seen sort_messages(const std::vector<CapturedMsg>& messages)
+{
+    Seen seen;
+    for (const CapturedMsg& m : messages) {
+        if (m.msg == WM_APP_LOG)
+            seen.logs.push_back(m.text);
+        if (m.msg == WM_APP_STATUS && (seen.stages.empty() || seen.stages.back() != m.text))
+            seen.stages.push_back(m.text);
+        if (m.msg == WM_APP_PROGRESS)
+            seen.progress.push_back((long)(INT_PTR)m.wparam);
+    }
+    return seen;
+}
+
+bool starts_with(const std::wstring& text, const std::wstring& head)
+{
+    return text.compare(0, head.size(), head) == 0;
+}
+
+std::vector<std::wstring> split_command_line(const std::wstring& line)
+{
+    std::vector<std::wstring> args;
+    int count = 0;
+    wchar_t** argv = CommandLineToArgvW(line.c_str(), &count);
+    for (int i = 0; argv && i < count; i++)
+        args.push_back(argv[i]);
+    LocalFree(argv);
+    return args;
+}
+
+class ClipJobTest : public ::testing::Test {
+protected:
+    std::wstring root, prog, outdir;
+    std::wstring saved_path;  // PATH before the test changed it
+
+    void SetUp() override
+    {
+        root = make_scratch_dir(L"clipjob");
+        ASSERT_FALSE(root.empty());
+        use_program_folder(root + L"\\prog");
+        outdir = root + L"\\clips\\J";
+        CreateDirectoryW((root + L"\\clips").c_str(), NULL);
+        ASSERT_TRUE(CreateDirectoryW(outdir.c_str(), NULL));
+        ASSERT_TRUE(capture_start());
+        // Under Wine a fresh capture window is now and then dropped unless
+        // its thread has handled a message first; one round trip settles it.
+        capture_take();
+    }
+
+    void TearDown() override
+    {
+        capture_stop();
+        if (!saved_path.empty())
+            SetEnvironmentVariableW(L"PATH", saved_path.c_str());
+        remove_tree(root);
+    }
+
+    // ffmpeg found along PATH in folder, instead of next to yt-dlp.
+    void put_ffmpeg_on_path(const std::wstring& folder)
+    {
+        DeleteFileW((prog + L"\\ffmpeg.exe").c_str());
+        CreateDirectoryW(folder.c_str(), NULL);
+        ASSERT_TRUE(write_file(folder + L"\\ffmpeg.exe", "never run"));
+        std::vector<wchar_t> path(32767);
+        DWORD length = GetEnvironmentVariableW(L"PATH", path.data(), (DWORD)path.size());
+        ASSERT_TRUE(length > 0 && length < path.size());
+        saved_path = path.data();
+        SetEnvironmentVariableW(L"PATH", (folder + L";" + saved_path).c_str());
+    }
+
+    // A program folder holding the fake yt-dlp and an ffmpeg.exe (only its
+    // presence matters), set up to record the arguments it receives.
+    void use_program_folder(const std::wstring& folder)
+    {
+        prog = folder;
+        ASSERT_TRUE(CreateDirectoryW(prog.c_str(), NULL));
+        ASSERT_TRUE(install_fake_ytdlp(prog));
+        ASSERT_TRUE(write_file(prog + L"\\ffmpeg.exe", "never run"));
+        wcsncpy(g_appdir, prog.c_str(), PATH_CAP - 1);
+        script({L"args args.txt"});
+    }
+
+    void script(const TextLines& lines)
+    {
+        ASSERT_TRUE(write_lines(prog + L"\\yt-dlp.script", lines));
+    }
+
+    ClipJob job() const
+    {
+        ClipJob request = {};
+        wcscpy(request.url, URL);
+        request.start = -1;
+        request.end = -1;
+        wcscpy(request.cookies, L"none");
+        wcsncpy(request.outdir, outdir.c_str(), PATH_CAP - 1);
+        return request;
+    }
+
+    // Runs the job on its own thread, as the window does, and returns every
+    // message it posted once it has ended.
+    std::vector<CapturedMsg> run(const ClipJob& request)
+    {
+        DeleteFileW((prog + L"\\args.txt").c_str());
+        ClipJob* handed = (ClipJob*)malloc(sizeof(ClipJob));
+        *handed = request;
+        HANDLE thread = CreateThread(NULL, 0, cut_thread, handed, 0, NULL);
+        EXPECT_TRUE(thread != NULL);
+        if (!thread) {
+            free(handed);
+            return {};
+        }
+        EXPECT_EQ(WaitForSingleObject(thread, JOB_WAIT_MS), (DWORD)WAIT_OBJECT_0);
+        CloseHandle(thread);
+        return capture_take();
+    }
+
+    TextLines received() const { return read_lines(prog + L"\\args.txt"); }
+
+    // The arguments after the output template, which is always the ninth.
+    TextLines received_tail(const ClipJob& request)
+    {
+        run(request);
+        TextLines args = received();
+        if (args.size() < 9)
+            return {L"(fewer than nine arguments)"};
+        EXPECT_EQ(args[8], outdir + TEMPLATE_TAIL);
+        return TextLines(args.begin() + 9, args.end());
+    }
+
+    // The one end message comes last and names the job folder.
+    void expect_done_last(const std::vector<CapturedMsg>& messages, unsigned long code)
+    {
+        ASSERT_FALSE(messages.empty());
+        const CapturedMsg& last = messages.back();
+        EXPECT_EQ(last.msg, (UINT)WM_APP_CUT_DONE);
+        EXPECT_EQ(last.wparam, (WPARAM)code);
+        EXPECT_TRUE(last.has_text);
+        EXPECT_EQ(last.text, outdir);
+        long done = std::count_if(messages.begin(), messages.end(),
+                                  [](const CapturedMsg& m) { return m.msg == WM_APP_CUT_DONE; });
+        EXPECT_EQ(done, 1);
+    }
+};
+
+TEST_F(ClipJobTest, WorkedExampleReachesTheChildAsDesigned)
+{
+    ClipJob request = job();
+    request.start = 338;
+    request.height = 1080;
+    request.mp4 = 1;
+    request.exact = 1;
+    wcscpy(request.cookies, L"firefox");
+    std::vector<CapturedMsg> messages = run(request);
+
+    TextLines expected = {
+        prog + L"\\yt-dlp.exe", URL, L"--no-playlist", L"--newline", L"--no-mtime",
+        L"--encoding", L"utf-8", L"-o", outdir + TEMPLATE_TAIL, L"--ffmpeg-location", prog,
+        L"--download-sections", L"*338.000-inf", L"-f",
+        L"bv*[vcodec^=avc1][height<=1080]+ba[acodec^=mp4a]/bv*[height<=1080]+ba/b[height<=1080]",
+        L"--merge-output-format", L"mp4", L"--force-keyframes-at-cuts",
+        L"--cookies-from-browser", L"firefox"};
+    EXPECT_EQ(received(), expected);
+
+    // The log shows the very line that ran, then the job ends with success.
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].msg, (UINT)WM_APP_LOG);
+    ASSERT_TRUE(starts_with(messages[0].text, L"$ "));
+    EXPECT_EQ(split_command_line(messages[0].text.substr(2)), expected);
+    expect_done_last(messages, 0);
+}
+
+TEST_F(ClipJobTest, SectionFormatAndContainerOptions)
+{
+    struct Case {
+        const char* what;
+        std::function<void(ClipJob&)> change;
+        TextLines tail;  // after "--ffmpeg-location" and its folder
+    };
+    const Case cases[] = {
+        {"no times: the whole video", [](ClipJob&) {},
+         {L"*0-inf", L"-f", L"bv*+ba/b"}},
+        {"a typed start of 0 is a time like any other", [](ClipJob& j) { j.start = 0; },
+         {L"*0.000-inf", L"-f", L"bv*+ba/b"}},
+        {"only an end", [](ClipJob& j) { j.end = 12; },
+         {L"*0-12.000", L"-f", L"bv*+ba/b"}},
+        {"fractions keep three decimals", [](ClipJob& j) { j.start = 5.5; j.end = 3723.25; },
+         {L"*5.500-3723.250", L"-f", L"bv*+ba/b"}},
+        {"audio only ignores MP4", [](ClipJob& j) { j.height = -1; j.mp4 = 1; },
+         {L"*0-inf", L"-f", L"ba/b", L"-x"}},
+        {"MP4 without audio is remuxed", [](ClipJob& j) { j.height = 720; j.mp4 = 1; j.noaudio = 1; },
+         {L"*0-inf", L"-f", L"bv*[vcodec^=avc1][height<=720]/bv*[height<=720]", L"--remux-video", L"mp4"}},
+        {"MP4 with audio is merged", [](ClipJob& j) { j.mp4 = 1; },
+         {L"*0-inf", L"-f", L"bv*[vcodec^=avc1]+ba[acodec^=mp4a]/bv*+ba/b", L"--merge-output-format",
+          L"mp4"}},
+        {"no audio without MP4 has no container option", [](ClipJob& j) { j.height = 480; j.noaudio = 1; },
+         {L"*0-inf", L"-f", L"bv*[height<=480]"}},
+        {"cookies come last", [](ClipJob& j) { j.exact = 1; wcscpy(j.cookies, L"chrome"); },
+         {L"*0-inf", L"-f", L"bv*+ba/b", L"--force-keyframes-at-cuts", L"--cookies-from-browser", L"chrome"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ClipJob request = job();
+        c.change(request);
+        TextLines expected = {L"--ffmpeg-location", prog, L"--download-sections"};
+        expected.insert(expected.end(), c.tail.begin(), c.tail.end());
+        EXPECT_EQ(received_tail(request), expected);
+    }
+}
+
+TEST_F(ClipJobTest, LargestAcceptedTimesArriveWhole)
+{
+    // Three fields of 31 digits: the largest text the time fields accept.
+    const std::wstring field(31, L'9');
+    ClipJob request = job();
+    ASSERT_EQ(parse_timecode(field.c_str(), request.start), 1);
+    ASSERT_EQ(parse_timecode((field + L":" + field + L":" + field).c_str(), request.end), 1);
+    TextLines tail = received_tail(request);
+    ASSERT_GE(tail.size(), 4u);
+    const std::wstring& section = tail[3];
+    size_t dash = section.find(L'-');
+    ASSERT_EQ(section[0], L'*');
+    ASSERT_NE(dash, std::wstring::npos);
+    // Read back, each text must give the very same number.
+    EXPECT_EQ(wcstod(section.substr(1, dash - 1).c_str(), NULL), request.start) << section;
+    EXPECT_EQ(wcstod(section.substr(dash + 1).c_str(), NULL), request.end) << section;
+    EXPECT_EQ(section.substr(section.size() - 4), L".000");
+}
+
+TEST_F(ClipJobTest, WithoutFfmpegTheLocationIsLeftOut)
+{
+    ASSERT_TRUE(DeleteFileW((prog + L"\\ffmpeg.exe").c_str()));
+    ClipJob request = job();
+    request.end = 12;
+    EXPECT_EQ(received_tail(request), (TextLines{L"--download-sections", L"*0-12.000", L"-f", L"bv*+ba/b"}));
+}
+
+TEST_F(ClipJobTest, PathsWithSpacesArriveWhole)
+{
+    CreateDirectoryW((root + L"\\Program Files").c_str(), NULL);
+    use_program_folder(root + L"\\Program Files\\Tar nvik");
+    CreateDirectoryW((root + L"\\ff mpeg").c_str(), NULL);
+    put_ffmpeg_on_path(root + L"\\ff mpeg\\bin");
+    run(job());
+    TextLines args = received();
+    ASSERT_GE(args.size(), 11u);
+    EXPECT_EQ(args[0], prog + L"\\yt-dlp.exe");
+    EXPECT_EQ(args[9], L"--ffmpeg-location");
+    EXPECT_EQ(args[10], root + L"\\ff mpeg\\bin");
+}
+
+TEST_F(ClipJobTest, FfmpegAtADriveRootKeepsItsBackslash)
+{
+    put_ffmpeg_on_path(L"C:\\");
+    run(job());
+    DeleteFileW(L"C:\\ffmpeg.exe");
+    TextLines args = received();
+    ASSERT_GE(args.size(), 11u);
+    EXPECT_EQ(args[10], L"C:\\") << "\"C:\" alone would mean drive C's current folder";
+}
+
+TEST_F(ClipJobTest, UrlsWithQuotesBackslashesAndTabsArriveUnchanged)
+{
+    const wchar_t* const urls[] = {
+        L"https://example.com/v?t=\"x\"&p=a\\b\tc",
+        L"https://example.com/a b?q=\"two words\"&t=\t1",
+        // A backslash right before a quote, or closing a quoted URL, must not
+        // end the quoting and let the rest pass for options of yt-dlp's own.
+        L"https://example.com/x\\\" --exec \"calc.exe",
+        L"https://example.com/a b\\",
+    };
+    for (const wchar_t* url : urls) {
+        ClipJob request = job();
+        wcscpy(request.url, url);
+        run(request);
+        TextLines args = received();
+        ASSERT_GE(args.size(), 3u);
+        EXPECT_EQ(args[1], url);
+        EXPECT_EQ(args[2], L"--no-playlist") << "the URL must stay one argument";
+    }
+}
+
+TEST_F(ClipJobTest, FailingYtdlpReportsItsOwnExitCodeAndWords)
+{
+    script({L"say ERROR: [generic] Unsupported URL: https://example.com/watch?v=abc123", L"exit 2"});
+    std::vector<CapturedMsg> messages = run(job());
+    Seen seen = sort_messages(messages);
+    ASSERT_EQ(seen.logs.size(), 2u);
+    EXPECT_EQ(seen.logs[1], L"ERROR: [generic] Unsupported URL: https://example.com/watch?v=abc123");
+    expect_done_last(messages, 2);
+}
+
+TEST_F(ClipJobTest, MissingYtdlpSaysSoAndRunsNothing)
+{
+    ASSERT_TRUE(DeleteFileW((prog + L"\\yt-dlp.exe").c_str()));
+    std::vector<CapturedMsg> messages = run(job());
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].msg, (UINT)WM_APP_STATUS);
+    EXPECT_EQ(messages[0].wparam, (WPARAM)STATUS_TOOL_MISSING);
+    EXPECT_EQ(messages[0].text, MISSING_STATUS);
+    expect_done_last(messages, 1);
+}
+
+TEST_F(ClipJobTest, YtdlpThatCannotStartEndsTheJobAsFailed)
+{
+    ASSERT_TRUE(write_file(prog + L"\\yt-dlp.exe", "not a program"));
+    std::vector<CapturedMsg> messages = run(job());
+    Seen seen = sort_messages(messages);
+    ASSERT_EQ(seen.logs.size(), 2u);
+    EXPECT_TRUE(starts_with(seen.logs[0], L"$ "));
+    EXPECT_TRUE(starts_with(seen.logs[1], L"[tarnvik] failed to start process (error "))
+        << seen.logs[1].c_str();
+    expect_done_last(messages, RUN_FAILED);
+}
+
+// Real yt-dlp output, replayed: stage words, progress and the log, in order.
+TEST_F(ClipJobTest, RecordedTranscriptsReachTheWindowInOrder)
+{
+    const std::wstring analyzing = L"analyzing video…", downloading = L"downloading…",
+                       processing = L"processing…";
+    struct Case {
+        const wchar_t* transcript;
+        double clip_len;
+        std::vector<std::wstring> stages;
+        bool two_downloads;  // the bar starts over for the second
+    };
+    const Case cases[] = {
+        {L"exact-cut.txt", 20, {analyzing, downloading}, false},
+        {L"audio-only.txt", 20, {analyzing, downloading, processing}, false},
+        {L"merge.txt", 12, {analyzing, downloading}, false},
+        {L"merge-separate.txt", 12, {analyzing, downloading, processing}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.transcript);
+        script({L"transcript " TEST_DATA_DIR L"/transcripts/" + std::wstring(c.transcript),
+                L"delay 1", L"media Café – Ünïcode [Café – Ünïcode].mp4 2048"});
+        g_clip_len = c.clip_len;
+        std::vector<CapturedMsg> messages = run(job());
+        g_clip_len = -1.0;
+        Seen seen = sort_messages(messages);
+
+        EXPECT_EQ(seen.stages, c.stages);
+        ASSERT_FALSE(seen.progress.empty());
+        EXPECT_EQ(seen.progress.back(), 1000);
+        if (!c.two_downloads) {
+            EXPECT_TRUE(std::is_sorted(seen.progress.begin(), seen.progress.end()));
+        }
+        ASSERT_GE(seen.logs.size(), 3u);
+        EXPECT_TRUE(starts_with(seen.logs[0], L"$ "));
+        EXPECT_TRUE(starts_with(seen.logs[1], L"[generic] Extracting URL: "));
+        for (const std::wstring& line : seen.logs)
+            EXPECT_EQ(line.find(L"speed="), std::wstring::npos) << "progress logged: " << line.c_str();
+        const std::wstring destination =
+            L"[download] Destination: /tmp/tarnvik-record/job/Café – Ünïcode [Café – Ünïcode]";
+        bool title_intact = std::any_of(seen.logs.begin(), seen.logs.end(),
+                                        [&](const std::wstring& l) { return starts_with(l, destination); });
+        EXPECT_TRUE(title_intact);
+        expect_done_last(messages, 0);
+        EXPECT_TRUE(file_exists(outdir + L"\\Café – Ünïcode [Café – Ünïcode].mp4"));
+    }
+}
+
+}  // namespace

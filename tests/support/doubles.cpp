@@ -1,0 +1,97 @@
+// Script files, recorded arguments and installed places of the test doubles.
+#include "support/doubles.h"
+#include <windows.h>
+#include "proc/tools.h"
+#include "support/programs.h"
+
+const wchar_t SYSTEM_CURL_SCRIPT[] = L"C:\\Windows\\System32\\curl.script";
+const wchar_t SYSTEM_TAR_SCRIPT[] = L"C:\\Windows\\System32\\tar.script";
+
+std::string utf8_of(const std::wstring& text)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), NULL, 0, NULL, NULL);
+    std::string out(n > 0 ? n : 0, '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &out[0], n, NULL, NULL);
+    return out;
+}
+
+std::wstring wide_of_utf8(const std::string& bytes)
+{
+    int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), NULL, 0);
+    std::wstring out(n > 0 ? n : 0, L'\0');
+    if (n > 0)
+        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), &out[0], n);
+    return out;
+}
+
+bool write_lines(const std::wstring& path, const TextLines& lines)
+{
+    std::wstring text;
+    for (const std::wstring& line : lines)
+        text += line + L"\n";
+    return write_file(path, utf8_of(text));
+}
+
+TextLines read_lines(const std::wstring& path)
+{
+    TextLines lines;
+    std::string bytes;
+    if (!read_file(path, &bytes))
+        return lines;
+    std::wstring text = wide_of_utf8(bytes);
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find(L'\n', pos);
+        if (end == std::wstring::npos)
+            end = text.size();
+        std::wstring line = text.substr(pos, end - pos);
+        if (!line.empty() && line.back() == L'\r')
+            line.pop_back();
+        lines.push_back(line);
+        pos = end + 1;
+    }
+    return lines;
+}
+
+std::vector<TextLines> read_runs(const std::wstring& path)
+{
+    std::vector<TextLines> runs(1);
+    for (const std::wstring& line : read_lines(path)) {
+        if (line.empty())
+            runs.emplace_back();
+        else
+            runs.back().push_back(line);
+    }
+    runs.pop_back();  // the empty run after the last separator
+    return runs;
+}
+
+static bool copy_program(const wchar_t* double_name, const std::wstring& target)
+{
+    return CopyFileW(bin_program(double_name).c_str(), target.c_str(), FALSE) != 0;
+}
+
+bool install_fake_ytdlp(const std::wstring& folder)
+{
+    return copy_program(L"fake_ytdlp.exe", folder + L"\\yt-dlp.exe");
+}
+
+bool install_system_fakes()
+{
+    DeleteFileW(SYSTEM_CURL_SCRIPT);
+    DeleteFileW(SYSTEM_TAR_SCRIPT);
+    return copy_program(L"fake_curl.exe", CURL_EXE) && copy_program(L"fake_tar.exe", TAR_EXE);
+}
+
+bool file_exists(const std::wstring& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool folder_exists(const std::wstring& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
