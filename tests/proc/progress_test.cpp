@@ -18,6 +18,17 @@ Read run(int (*parser)(const wchar_t*, double&), const wchar_t* line)
     return r;
 }
 
+// Every line must be refused without touching the value.
+template <size_t N>
+void expect_rejected(int (*parser)(const wchar_t*, double&), const wchar_t* const (&lines)[N])
+{
+    for (const wchar_t* line : lines) {
+        Read r = run(parser, line);
+        EXPECT_EQ(r.result, 0) << testing::PrintToString(std::wstring(line));
+        EXPECT_EQ(r.value, UNTOUCHED) << testing::PrintToString(std::wstring(line));
+    }
+}
+
 }  // namespace
 
 TEST(DownloadPercent, ReadsTheNumberBeforeThePercentSign)
@@ -50,11 +61,7 @@ TEST(DownloadPercent, RejectsOtherLines)
         L"[Download] 45.3%",
         L"",
     };
-    for (const wchar_t* line : lines) {
-        Read r = run(parse_dl_percent, line);
-        EXPECT_EQ(r.result, 0) << testing::PrintToString(std::wstring(line));
-        EXPECT_EQ(r.value, UNTOUCHED) << testing::PrintToString(std::wstring(line));
-    }
+    expect_rejected(parse_dl_percent, lines);
 }
 
 TEST(DownloadPercent, OutOfRangeIsRejectedButStillStored)
@@ -97,11 +104,7 @@ TEST(CurlProgress, RejectsAnythingThatIsNotABar)
         L"curl: (22) The requested URL returned error: 404",
         L"",
     };
-    for (const wchar_t* line : lines) {
-        Read r = run(parse_curl_progress, line);
-        EXPECT_EQ(r.result, 0) << testing::PrintToString(std::wstring(line));
-        EXPECT_EQ(r.value, UNTOUCHED) << testing::PrintToString(std::wstring(line));
-    }
+    expect_rejected(parse_curl_progress, lines);
     Read r = run(parse_curl_progress, L"#### 131.4%");
     EXPECT_EQ(r.result, 0);
     EXPECT_EQ(r.value, 131.4);
@@ -134,9 +137,5 @@ TEST(FfmpegTime, RejectsLinesWithoutAUsableTime)
         L"bitrate=3225kb/s",
         L"",
     };
-    for (const wchar_t* line : lines) {
-        Read r = run(parse_ffmpeg_time, line);
-        EXPECT_EQ(r.result, 0) << testing::PrintToString(std::wstring(line));
-        EXPECT_EQ(r.value, UNTOUCHED) << testing::PrintToString(std::wstring(line));
-    }
+    expect_rejected(parse_ffmpeg_time, lines);
 }
