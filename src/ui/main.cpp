@@ -1,11 +1,173 @@
-// Placeholder entry until the window lands.
+// Program entry: the self-test switch, the folders everything works in,
+// the main window, the first-run offer to fetch the tools, and the
+// message loop.
 #include <windows.h>
+#include <commctrl.h>
+#include <stdlib.h>
 #include <wchar.h>
+#include "jobs/bootstrap.h"
+#include "jobs/globals.h"
+#include "jobs/locator.h"
+#include "jobs/messages.h"
+#include "proc/tools.h"
 #include "selftest/selftest.h"
+#include "ui/rules.h"
+#include "ui/window.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+// An environment value holds at most 32767 characters, so this always fits.
+enum { PATH_READ_CAP = 32768, PATH_NEW_CAP = 65536 };
+
+static const wchar_t SETUP_CAPTION[] = L"Tarnvik — first-time setup";
+static const wchar_t SETUP_QUESTION[] =
+    L"Tarnvik needs a few free video tools (yt-dlp, ffmpeg, deno).\n\n"
+    L"Download them automatically now? (~160 MB, one time,\n"
+    L"saved next to Tarnvik.exe — delete the folder to uninstall)";
+static const wchar_t SETUP_SKIPPED[] =
+    L"[setup] skipped — place yt-dlp.exe, ffmpeg.exe, ffprobe.exe and deno.exe next to Tarnvik.exe, then restart it.";
+
+static void set_folders()
+{
+    DWORD length = GetModuleFileNameW(nullptr, g_appdir, PATH_CAP);
+    g_appdir[length < PATH_CAP ? length : PATH_CAP - 1] = L'\0';
+    if (wchar_t* slash = wcsrchr(g_appdir, L'\\'))
+        *slash = L'\0';
+    format_text(g_clipsdir, PATH_CAP, L"%ls\\clips", g_appdir);
+}
+
+// Tools saved next to the program are found first, by the locator and by
+// every child (yt-dlp looks for ffmpeg and deno on PATH).
+static void put_program_folder_on_path()
+{
+    wchar_t* old_path = (wchar_t*)malloc(PATH_READ_CAP * sizeof(wchar_t));
+    wchar_t* new_path = (wchar_t*)malloc(PATH_NEW_CAP * sizeof(wchar_t));
+    if (old_path && new_path) {
+        DWORD length = GetEnvironmentVariableW(L"PATH", old_path, PATH_READ_CAP);
+        if (length == 0 || length >= PATH_READ_CAP)
+            old_path[0] = L'\0';
+        format_text(new_path, PATH_NEW_CAP, L"%ls;%ls", g_appdir, old_path);
+        SetEnvironmentVariableW(L"PATH", new_path);
+    }
+    free(old_path);
+    free(new_path);
+}
+
+static void create_fonts()
+{
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    g_font = CreateFontIndirectW(&metrics.lfMessageFont);
+    LOGFONTW bold = metrics.lfMessageFont;
+    bold.lfWeight = 600;
+    g_bold = CreateFontIndirectW(&bold);
+    g_mono = CreateFontW(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                         CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, FIXED_PITCH | FF_MODERN, L"Consolas");
+}
+
+static HWND create_main_window(HINSTANCE instance)
+{
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)(INT_PTR)(COLOR_BTNFACE + 1);
+    wc.lpszClassName = MAIN_CLASS;
+    RegisterClassW(&wc);
+    const DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    RECT frame = {0, 0, CLIENT_WIDTH, CLIENT_HEIGHT};
+    AdjustWindowRect(&frame, style, FALSE);
+    return CreateWindowExW(0, MAIN_CLASS, L"Tarnvik", style, CW_USEDEFAULT, CW_USEDEFAULT,
+                           frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
+                           nullptr);
+}
+
+static int all_tools_found()
+{
+    wchar_t scratch[PATH_CAP];
+    for (const wchar_t* tool : TOOL_NAMES)
+        if (!find_tool(tool, scratch))
+            return 0;
+    return 1;
+}
+
+static void offer_tool_download()
+{
+    if (MessageBoxW(g_main, SETUP_QUESTION, SETUP_CAPTION, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        post_log(SETUP_SKIPPED);
+        return;
+    }
+    EnableWindow(g_cut, FALSE);
+    SetWindowTextW(g_status, L"downloading tools…");
+    HANDLE worker = CreateThread(nullptr, 0, bootstrap_thread, nullptr, 0, nullptr);
+    if (worker)
+        CloseHandle(worker);
+    else
+        EnableWindow(g_cut, TRUE);
+}
+
+LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
+{
+    switch (msg) {
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_COMMAND:
+        switch (LOWORD(wparam)) {
+        case IDC_CUT:
+            on_cut_clip();
+            return 0;
+        case IDC_OPEN:
+            on_open_clips();
+            return 0;
+        case IDC_QUALITY:
+            if (HIWORD(wparam) == CBN_SELCHANGE)
+                on_quality_change();
+            return 0;
+        }
+        break;
+    case WM_APP_LOG:
+        on_log(lparam);
+        return 0;
+    case WM_APP_STATUS:
+        on_status(lparam);
+        return 0;
+    case WM_APP_CUT_DONE:
+        on_cut_done(wparam, lparam);
+        return 0;
+    case WM_APP_SETUP_DONE:
+        on_setup_done(wparam);
+        return 0;
+    case WM_APP_PROGRESS:
+        on_progress(wparam);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wparam, lparam);
+}
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
 {
     if (wcsstr(GetCommandLineW(), L"--selftest"))
         run_selftest();
+    set_folders();
+    put_program_folder_on_path();
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    create_fonts();
+    g_main = create_main_window(instance);
+    if (!g_main)
+        return 0;
+    create_controls();
+    refresh_footer();
+    ShowWindow(g_main, show);
+    if (!all_tools_found())
+        offer_tool_download();
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!IsDialogMessageW(g_main, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
     return 0;
 }

@@ -1,0 +1,128 @@
+// What the user's buttons and choices do: "Cut clip" checks the request and
+// starts the clip worker, "Open clips folder" shows the clips, and the
+// quality choice keeps "No audio" out of an audio-only request.
+#include <windows.h>
+#include <shellapi.h>
+#include <commctrl.h>
+#include <stdlib.h>
+#include <wchar.h>
+#include "jobs/clipjob.h"
+#include "jobs/globals.h"
+#include "text/timecode.h"
+#include "ui/rules.h"
+#include "ui/window.h"
+
+volatile LONG g_busy = 0;
+
+enum { TIME_TEXT_CAP = 63, FALLBACK_HEIGHT = 1080 };
+
+// Reads a control's text into cap characters. 0 when the text is longer:
+// a cut URL or time would ask for a different clip than the one typed.
+static int read_field(HWND control, wchar_t* out, int cap)
+{
+    out[0] = L'\0';
+    if (GetWindowTextLengthW(control) > cap - 1)
+        return 0;
+    GetWindowTextW(control, out, cap);
+    return 1;
+}
+
+// parse_timecode's answer for a time field (1 a time, 0 blank, -1 not a
+// time); seconds stays -1 unless a time was read.
+static int read_time(HWND control, double& seconds)
+{
+    wchar_t text[TIME_TEXT_CAP];
+    seconds = -1.0;
+    if (!read_field(control, text, TIME_TEXT_CAP))
+        return -1;
+    return parse_timecode(text, seconds);
+}
+
+// The first thing wrong with the typed request, or null when it can run.
+static const wchar_t* check_request(ClipJob* job)
+{
+    if (!read_field(g_url, job->url, CLIP_URL_CAP - 1) || !is_http_url(job->url))
+        return L"Enter a valid http(s) video URL.";
+    if (read_time(g_start, job->start) < 0)
+        return L"Start time not understood.";
+    int end_given = read_time(g_end, job->end);
+    if (end_given < 0)
+        return L"End time not understood.";
+    if (end_given > 0 && job->start >= 0 && job->end >= 0 && job->start >= job->end)
+        return L"End time must be after start time.";
+    return nullptr;
+}
+
+static int is_checked(HWND box)
+{
+    return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+static void read_options(ClipJob* job)
+{
+    LRESULT quality = SendMessageW(g_quality, CB_GETCURSEL, 0, 0);
+    job->height = (quality >= 0 && quality < QUALITY_COUNT) ? QUALITY_HEIGHTS[quality] : FALLBACK_HEIGHT;
+    job->mp4 = is_checked(g_mp4);
+    job->exact = is_checked(g_exact);
+    job->noaudio = is_checked(g_noaudio) && job->height >= 0;
+    LRESULT browser = SendMessageW(g_cookies, CB_GETCURSEL, 0, 0);
+    if (browser < 0 || browser >= COOKIE_COUNT)
+        browser = 0;
+    wcsncpy(job->cookies, COOKIE_NAMES[browser], CLIP_COOKIES_CAP - 1);
+    job->cookies[CLIP_COOKIES_CAP - 1] = L'\0';
+}
+
+static void refuse(ClipJob* job, const wchar_t* message)
+{
+    SetWindowTextW(g_status, message);
+    free(job);
+    g_busy = 0;
+}
+
+void on_cut_clip()
+{
+    if (InterlockedCompareExchange(&g_busy, 1, 0) != 0)
+        return;
+    ClipJob* job = (ClipJob*)calloc(1, sizeof(ClipJob));
+    if (!job) {
+        g_busy = 0;
+        return;
+    }
+    if (const wchar_t* problem = check_request(job)) {
+        refuse(job, problem);
+        return;
+    }
+    read_options(job);
+    CreateDirectoryW(g_clipsdir, nullptr);
+    // Sharing a folder with another job could report that job's file.
+    if (make_job_folder(g_clipsdir, GetTickCount(), job->outdir) < 0) {
+        refuse(job, L"Could not create a new job folder in the clips folder.");
+        return;
+    }
+    g_clip_len = clip_length(job->start, job->end);
+    SendMessageW(g_progress, PBM_SETPOS, 0, 0);
+    EnableWindow(g_cut, FALSE);
+    SetWindowTextW(g_status, L"starting…");
+    HANDLE worker = CreateThread(nullptr, 0, cut_thread, job, 0, nullptr);
+    if (worker) {
+        CloseHandle(worker);
+        return;
+    }
+    EnableWindow(g_cut, TRUE);
+    free(job);
+    g_busy = 0;
+}
+
+void on_open_clips()
+{
+    CreateDirectoryW(g_clipsdir, nullptr);
+    ShellExecuteW(nullptr, L"open", g_clipsdir, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void on_quality_change()
+{
+    int audio_only = SendMessageW(g_quality, CB_GETCURSEL, 0, 0) == QUALITY_AUDIO_ONLY;
+    if (audio_only)
+        SendMessageW(g_noaudio, BM_SETCHECK, BST_UNCHECKED, 0);
+    EnableWindow(g_noaudio, !audio_only);
+}

@@ -1,0 +1,135 @@
+// The window's controls: where each one sits, how it looks and how it
+// starts out, and the footer line that tells which tools are present.
+#include <windows.h>
+#include <commctrl.h>
+#include "jobs/globals.h"
+#include "ui/rules.h"
+#include "ui/window.h"
+
+const wchar_t* const QUALITY_NAMES[QUALITY_COUNT] = {
+    L"Best available", L"Up to 4K (2160p)", L"Up to 1080p", L"Up to 720p", L"Up to 480p", L"Audio only"};
+const int QUALITY_HEIGHTS[QUALITY_COUNT] = {0, 2160, 1080, 720, 480, -1};
+const wchar_t* const COOKIE_NAMES[COOKIE_COUNT] = {L"none",  L"firefox", L"chrome", L"edge",
+                                                   L"brave", L"opera",   L"vivaldi"};
+
+HFONT g_font, g_bold, g_mono;
+HWND g_url, g_start, g_end, g_quality, g_cookies;
+HWND g_mp4, g_exact, g_noaudio, g_cut;
+HWND g_status, g_progress, g_log, g_foot;
+
+enum { QUALITY_DEFAULT = 2, COOKIE_DEFAULT = 1, LOG_LIMIT = 4194304 };
+
+enum FontKind { FONT_PLAIN, FONT_BOLD, FONT_MONO, FONT_UNSET };
+
+struct ControlSpec {
+    const wchar_t* cls;
+    const wchar_t* text;
+    int id;
+    DWORD style;
+    int x, y, width, height;
+    FontKind font;
+    HWND* handle;
+};
+
+static const wchar_t HELP_TEXT[] =
+    L"Times work with or without colons:  5:38 and 338 both mean 5 min 38 s (1:02:03 works too).  "
+    L"Leave End blank to clip to the end of the video.";
+
+// In creation order, which is also the order the window keeps its children in.
+static const ControlSpec CONTROLS[] = {
+    {L"STATIC", L"Video URL", 0, 0, 14, 12, 200, 18, FONT_BOLD, nullptr},
+    {L"EDIT", L"", IDC_URL, WS_BORDER | ES_AUTOHSCROLL, 14, 32, 636, 26, FONT_MONO, &g_url},
+    {L"STATIC", HELP_TEXT, 0, 0, 14, 66, 636, 32, FONT_PLAIN, nullptr},
+    {L"STATIC", L"Start", 0, 0, 14, 104, 60, 18, FONT_BOLD, nullptr},
+    {L"EDIT", L"", IDC_START, WS_BORDER | ES_CENTER, 14, 122, 110, 28, FONT_MONO, &g_start},
+    {L"STATIC", L"→", 0, SS_CENTER, 130, 128, 30, 18, FONT_PLAIN, nullptr},
+    {L"STATIC", L"End", 0, 0, 166, 104, 60, 18, FONT_BOLD, nullptr},
+    {L"EDIT", L"", IDC_END, WS_BORDER | ES_CENTER, 166, 122, 110, 28, FONT_MONO, &g_end},
+    {L"STATIC", L"Quality", 0, 0, 306, 104, 100, 18, FONT_BOLD, nullptr},
+    {L"COMBOBOX", L"", IDC_QUALITY, WS_VSCROLL | CBS_DROPDOWNLIST, 306, 122, 160, 200, FONT_PLAIN, &g_quality},
+    {L"STATIC", L"Cookies from", 0, 0, 486, 104, 120, 18, FONT_BOLD, nullptr},
+    {L"COMBOBOX", L"", IDC_COOKIES, WS_VSCROLL | CBS_DROPDOWNLIST, 486, 122, 164, 200, FONT_PLAIN, &g_cookies},
+    {L"BUTTON", L"Prefer MP4 / H.264 (most compatible)", IDC_MP4, BS_AUTOCHECKBOX, 14, 162, 320, 20, FONT_PLAIN,
+     &g_mp4},
+    {L"BUTTON", L"Exact cut (re-encodes at cut points; slower, no glitchy first frames)", IDC_EXACT,
+     BS_AUTOCHECKBOX, 14, 184, 520, 20, FONT_PLAIN, &g_exact},
+    {L"BUTTON", L"No audio (video only)", IDC_NOAUDIO, BS_AUTOCHECKBOX, 14, 206, 320, 20, FONT_PLAIN, &g_noaudio},
+    {L"BUTTON", L"Cut clip", IDC_CUT, BS_DEFPUSHBUTTON, 14, 238, 120, 32, FONT_BOLD, &g_cut},
+    {L"BUTTON", L"Open clips folder", IDC_OPEN, BS_PUSHBUTTON, 144, 238, 150, 32, FONT_PLAIN, nullptr},
+    {L"STATIC", L"", IDC_STATUS, 0, 306, 245, 344, 20, FONT_MONO, &g_status},
+    {PROGRESS_CLASSW, nullptr, IDC_PROGRESS, PBS_SMOOTH, 14, 280, 636, 14, FONT_UNSET, &g_progress},
+    {L"EDIT", L"", IDC_LOG, WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, 14, 302, 636, 250,
+     FONT_MONO, &g_log},
+    {L"STATIC", L"", IDC_FOOT, 0, 14, 560, 636, 20, FONT_PLAIN, &g_foot},
+};
+
+static HWND create_child(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int width,
+                         int height, int id)
+{
+    return CreateWindowExW(0, cls, text, style | WS_CHILD | WS_VISIBLE, x, y, width, height, g_main,
+                           (HMENU)(INT_PTR)id, GetModuleHandleW(nullptr), nullptr);
+}
+
+HWND mk(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int width, int height, int id,
+        HFONT font)
+{
+    HWND control = create_child(cls, text, style, x, y, width, height, id);
+    SendMessageW(control, WM_SETFONT, (WPARAM)(font ? font : g_font), TRUE);
+    return control;
+}
+
+static HFONT font_of(FontKind kind)
+{
+    switch (kind) {
+    case FONT_BOLD:
+        return g_bold;
+    case FONT_MONO:
+        return g_mono;
+    default:
+        return g_font;
+    }
+}
+
+static HWND make_control(const ControlSpec& spec)
+{
+    // The progress bar draws no text and is the one control left without a font.
+    if (spec.font == FONT_UNSET)
+        return create_child(spec.cls, spec.text, spec.style, spec.x, spec.y, spec.width, spec.height, spec.id);
+    return mk(spec.cls, spec.text, spec.style, spec.x, spec.y, spec.width, spec.height, spec.id,
+              font_of(spec.font));
+}
+
+static void fill_combo(HWND combo, const wchar_t* const* names, int count, int selected)
+{
+    for (int i = 0; i < count; ++i)
+        SendMessageW(combo, CB_ADDSTRING, 0, (LPARAM)names[i]);
+    SendMessageW(combo, CB_SETCURSEL, selected, 0);
+}
+
+// The combo boxes are unsorted so that an item's index is its table index.
+static void set_initial_states()
+{
+    fill_combo(g_quality, QUALITY_NAMES, QUALITY_COUNT, QUALITY_DEFAULT);
+    fill_combo(g_cookies, COOKIE_NAMES, COOKIE_COUNT, COOKIE_DEFAULT);
+    SendMessageW(g_mp4, BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageW(g_exact, BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageW(g_progress, PBM_SETRANGE32, 0, PROGRESS_FULL);
+    SendMessageW(g_log, EM_LIMITTEXT, LOG_LIMIT, 0);
+}
+
+void create_controls()
+{
+    for (const ControlSpec& spec : CONTROLS) {
+        HWND control = make_control(spec);
+        if (spec.handle)
+            *spec.handle = control;
+    }
+    set_initial_states();
+}
+
+void refresh_footer()
+{
+    wchar_t text[FOOTER_CAP];
+    build_footer(text);
+    SetWindowTextW(g_foot, text);
+}

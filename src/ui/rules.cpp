@@ -1,0 +1,120 @@
+// Decisions of the window that need no window, kept apart so they can be
+// checked on their own.
+#include "ui/rules.h"
+#include <windows.h>
+#include <stdarg.h>
+#include <stdlib.h>
+#include <wchar.h>
+#include "jobs/locator.h"
+#include "proc/tools.h"
+
+const wchar_t* const exts[EXT_COUNT] = {L".mp4", L".mkv",  L".webm", L".m4a", L".mp3",
+                                        L".opus", L".mov", L".flac", L".ogg", L".wav"};
+
+// A taken name is rare (another job in the same millisecond); a thousand
+// taken in a row means the clips folder is not what it seems.
+enum { JOB_FOLDER_TRIES = 1000 };
+
+static const wchar_t* const FOOTER_TOOLS[] = {TOOL_YTDLP, TOOL_FFMPEG, TOOL_DENO};
+
+int format_text(wchar_t* out, size_t cap, const wchar_t* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int written = _vsnwprintf(out, cap - 1, format, args);
+    va_end(args);
+    out[cap - 1] = L'\0';
+    // Runtimes disagree on what a cut text returns; the length tells both apart.
+    return written >= 0 && wcslen(out) == (size_t)written;
+}
+
+int is_http_url(const wchar_t* url)
+{
+    return _wcsnicmp(url, L"http://", 7) == 0 || _wcsnicmp(url, L"https://", 8) == 0;
+}
+
+double clip_length(double start, double end)
+{
+    if (end < 0)
+        return -1.0;
+    return start >= 0 ? end - start : end;
+}
+
+int make_job_folder(const wchar_t* clipsdir, unsigned long tick, wchar_t* outdir)
+{
+    for (long attempt = 0; attempt < JOB_FOLDER_TRIES; ++attempt) {
+        unsigned random = (unsigned)rand() & 0xFFFFu;
+        // A cut name would be the same for every random part: no fresh one.
+        if (!format_text(outdir, PATH_CAP, L"%ls\\%08lx%04x", clipsdir, tick, random))
+            return -1;
+        if (CreateDirectoryW(outdir, nullptr))
+            return 1;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return 0;
+    }
+    return -1;
+}
+
+static int is_media_name(const wchar_t* name)
+{
+    const wchar_t* dot = wcsrchr(name, L'.');
+    if (!dot)
+        return 0;
+    for (const wchar_t* ext : exts)
+        if (_wcsicmp(dot, ext) == 0)
+            return 1;
+    return 0;
+}
+
+int find_media_file(const wchar_t* folder, wchar_t* name, unsigned long long* size)
+{
+    wchar_t pattern[PATH_CAP];
+    if (!format_text(pattern, PATH_CAP, L"%ls\\*", folder))
+        return 0;
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(pattern, &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    int found = 0;
+    unsigned long long best = 0;
+    do {
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !is_media_name(entry.cFileName))
+            continue;
+        unsigned long long bytes = ((unsigned long long)entry.nFileSizeHigh << 32) | entry.nFileSizeLow;
+        if (bytes < best)
+            continue;
+        // The entry's own name, not a joined path: a long folder cannot cut it.
+        wcsncpy(name, entry.cFileName, PATH_CAP - 1);
+        name[PATH_CAP - 1] = L'\0';
+        best = bytes;
+        found = 1;
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    *size = best;
+    return found;
+}
+
+void format_done(const wchar_t* name, unsigned long long size, wchar_t* out, size_t cap)
+{
+    format_text(out, cap, L"done — %ls (%.1f MB)", name, (double)size / 1000000.0);
+}
+
+static void add_to_list(wchar_t* list, const wchar_t* name)
+{
+    size_t used = wcslen(list);
+    format_text(list + used, TOOL_LIST_CAP - used, L"%ls%ls", used ? L", " : L"", name);
+}
+
+void build_footer(wchar_t* out)
+{
+    wchar_t ready[TOOL_LIST_CAP] = {0};
+    wchar_t missing[TOOL_LIST_CAP] = {0};
+    wchar_t scratch[PATH_CAP];
+    for (const wchar_t* tool : FOOTER_TOOLS)
+        add_to_list(find_tool(tool, scratch) ? ready : missing, tool);
+    if (!missing[0])
+        format_text(out, FOOTER_CAP, L"Tools ready: %ls     Clips: %ls", ready, g_clipsdir);
+    else
+        format_text(out, FOOTER_CAP, L"Tools ready: %ls    MISSING: %ls", ready[0] ? ready : L"(none)",
+                    missing);
+}

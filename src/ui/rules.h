@@ -1,0 +1,40 @@
+// The window's decisions that need no window: which URLs are taken, the
+// clip's length, the job folder's name, the finished file, the footer.
+#pragma once
+#include <cstddef>
+#include "jobs/globals.h"
+
+enum { FOOTER_CAP = 512, TOOL_LIST_CAP = 128 };
+
+// Extensions that count as a finished media file, each with its dot.
+enum { EXT_COUNT = 10 };
+extern const wchar_t* const exts[EXT_COUNT];
+
+// Bounded wide formatting: out holds cap characters and is always
+// terminated. 1 when the whole text fitted, 0 when it was cut.
+int format_text(wchar_t* out, size_t cap, const wchar_t* format, ...);
+
+// 1 when url begins with "http://" or "https://" in any letter case.
+int is_http_url(const wchar_t* url);
+
+// Seconds the clip lasts: end - start, end alone without a start, -1
+// without an end (start and end are -1 when not given).
+double clip_length(double start, double end);
+
+// Creates a fresh job folder inside clipsdir, named after tick and a
+// pseudo-random number, into outdir (PATH_CAP). A name that is already
+// taken (an earlier job, another copy of the program) is never reused.
+// 1: outdir was created now. 0: creation failed for another reason;
+// outdir holds the name that was tried. -1: every name tried was taken.
+int make_job_folder(const wchar_t* clipsdir, unsigned long tick, wchar_t* outdir);
+
+// Picks the largest file in folder whose extension is in exts (the last
+// listed wins a tie). 1 with its name (PATH_CAP) and size; 0 when the
+// folder holds none or cannot be listed.
+int find_media_file(const wchar_t* folder, wchar_t* name, unsigned long long* size);
+
+// "done — NAME (N.N MB)" into out (cap characters, always terminated).
+void format_done(const wchar_t* name, unsigned long long size, wchar_t* out, size_t cap);
+
+// The footer line for the tools as they are now (FOOTER_CAP characters).
+void build_footer(wchar_t* out);

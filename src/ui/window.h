@@ -1,0 +1,64 @@
+// The main window: control ids, the handles and fonts the handlers share,
+// and the handlers that WndProc dispatches to.
+#pragma once
+#include <windows.h>
+
+enum {
+    IDC_URL = 101,
+    IDC_START = 102,
+    IDC_END = 103,
+    IDC_QUALITY = 104,
+    IDC_COOKIES = 105,
+    IDC_MP4 = 106,
+    IDC_EXACT = 107,
+    IDC_NOAUDIO = 108,
+    IDC_CUT = 109,
+    IDC_OPEN = 110,
+    IDC_STATUS = 111,
+    IDC_LOG = 112,
+    IDC_FOOT = 113,
+    IDC_PROGRESS = 114
+};
+
+enum { CLIENT_WIDTH = 664, CLIENT_HEIGHT = 590 };
+enum { QUALITY_COUNT = 6, QUALITY_AUDIO_ONLY = 5, COOKIE_COUNT = 7 };
+enum { PROGRESS_FULL = 1000 };
+
+extern const wchar_t* const QUALITY_NAMES[QUALITY_COUNT];
+extern const int QUALITY_HEIGHTS[QUALITY_COUNT];
+extern const wchar_t* const COOKIE_NAMES[COOKIE_COUNT];
+
+inline constexpr const wchar_t MAIN_CLASS[] = L"TarnvikMain";
+
+extern HFONT g_font;  // the system's message font
+extern HFONT g_bold;  // the same at weight 600
+extern HFONT g_mono;  // fixed pitch, for what the user types and the log
+
+extern HWND g_url, g_start, g_end, g_quality, g_cookies;
+extern HWND g_mp4, g_exact, g_noaudio, g_cut;
+extern HWND g_status, g_progress, g_log, g_foot;
+
+// 1 while a clip request is checked or its worker runs.
+extern volatile LONG g_busy;
+
+// Creates one child control of g_main and gives it font (g_font when null).
+HWND mk(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y,
+        int width, int height, int id, HFONT font);
+// Creates every control of the window in its fixed order and initial state.
+void create_controls();
+// Writes which tools are present into the footer line.
+void refresh_footer();
+
+LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+
+// User commands (WM_COMMAND).
+void on_cut_clip();
+void on_open_clips();
+void on_quality_change();
+
+// Worker messages; each frees the text it carries.
+void on_log(LPARAM text);
+void on_status(LPARAM text);
+void on_cut_done(WPARAM exit_code, LPARAM folder);
+void on_setup_done(WPARAM all_ok);
+void on_progress(WPARAM tenths);

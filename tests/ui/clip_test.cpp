@@ -1,0 +1,211 @@
+// Whole clip jobs through the window, with the fake yt-dlp replaying
+// output recorded from the real tools: what the user sees while a job runs,
+// the file it reports, and how a failed job ends.
+#include <gtest/gtest.h>
+#include <algorithm>
+#include "support/programs.h"
+#include "ui_shared.h"
+
+namespace {
+
+const wchar_t TITLE[] = L"Café – Ünïcode [Café – Ünïcode]";
+
+std::wstring transcript(const wchar_t* name)
+{
+    return std::wstring(TEST_DATA_DIR) + L"\\transcripts\\" + name;
+}
+
+std::wstring screenshot_path()
+{
+    return std::wstring(TEST_DATA_DIR) + L"\\..\\..\\docs\\tarnvik-window.png";
+}
+
+bool is_job_folder_name(const std::wstring& name)
+{
+    return name.size() == 12 && name.find_first_not_of(L"0123456789abcdef") == std::wstring::npos;
+}
+
+std::wstring folder_of(const std::wstring& path)
+{
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+bool contains_line(const std::vector<std::wstring>& lines, const std::wstring& line)
+{
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// Width and height from a PNG's header; 0 when it is not a PNG.
+void png_size(const std::wstring& path, unsigned long& width, unsigned long& height)
+{
+    std::string bytes;
+    width = height = 0;
+    if (!read_file(path, &bytes) || bytes.size() < 24 || bytes.compare(1, 3, "PNG") != 0)
+        return;
+    for (int i = 0; i < 4; ++i) {
+        width = width << 8 | (unsigned char)bytes[16 + i];
+        height = height << 8 | (unsigned char)bytes[20 + i];
+    }
+}
+
+class ClipTest : public ::testing::Test {
+protected:
+    static UiApp app;
+
+    static void SetUpTestSuite() { start_with_tools(app, L"clip jobs"); }
+    static void TearDownTestSuite() { ui_close(app, SHORT_TIMEOUT_MS); }
+
+    void SetUp() override
+    {
+        ASSERT_NE(app.main, nullptr) << "Tarnvik's window did not appear";
+        take_opened_folders();
+        DeleteFileW((app.dir + L"\\args.txt").c_str());
+    }
+
+    // Types the request, presses "Cut clip" and watches the job to its end.
+    JobView cut(const wchar_t* url, const wchar_t* start, const wchar_t* end)
+    {
+        ui_set_text(app, ID_URL, url);
+        ui_set_text(app, ID_START, start);
+        ui_set_text(app, ID_END, end);
+        ui_click(app, ID_CUT);
+        return watch_job(app, JOB_TIMEOUT_MS);
+    }
+};
+
+UiApp ClipTest::app;
+
+TEST_F(ClipTest, WholeJobShowsItsStagesAndReportsTheLargestMediaFile)
+{
+    ASSERT_TRUE(script_ytdlp(app.dir, {L"args args.txt", L"transcript " + transcript(L"merge-separate.txt"),
+                                       L"delay 30", std::wstring(L"media ") + TITLE + L".mp4 2621440",
+                                       std::wstring(L"media ") + TITLE + L".f1.m4a 900000",
+                                       std::wstring(L"media ") + TITLE + L".f0.mp4.part 9000000"}));
+    size_t folders_before = job_folders(app.dir).size();
+    JobView view = cut(L"https://example.com/watch?v=demo", L"0", L"0:12");
+    ASSERT_TRUE(view.ended);
+
+    const std::wstring done = std::wstring(L"done — ") + TITLE + L".mp4 (2.6 MB)";
+    EXPECT_EQ(view.statuses, (std::vector<std::wstring>{STARTING_STATUS, L"analyzing video…", L"downloading…",
+                                                        L"processing…", done}));
+    EXPECT_EQ(view.positions.front(), 0);
+    EXPECT_EQ(view.positions.back(), 1000);
+    // 11.98 s of ffmpeg's 12 s clip: the clip length reached the progress.
+    EXPECT_NE(std::find(view.positions.begin(), view.positions.end(), 998), view.positions.end());
+    EXPECT_TRUE(ui_enabled(app, ID_CUT));
+
+    std::vector<std::wstring> folders = job_folders(app.dir);
+    ASSERT_EQ(folders.size(), folders_before + 1);
+    TextLines args = last_ytdlp_args(app.dir);
+    std::wstring job = folder_of(arg_after(args, L"-o"));
+    EXPECT_TRUE(is_job_folder_name(job.substr(job.find_last_of(L'\\') + 1))) << job.c_str();
+    EXPECT_EQ(folder_of(job), app.dir + L"\\clips");
+    EXPECT_EQ(arg_after(args, L"--download-sections"), L"*0.000-12.000");
+    EXPECT_NE(arg_after(args, L"-f").find(L"[height<=1080]"), std::wstring::npos);
+    EXPECT_EQ(arg_after(args, L"--merge-output-format"), L"mp4");
+    EXPECT_TRUE(has_arg(args, L"--force-keyframes-at-cuts"));
+    EXPECT_EQ(arg_after(args, L"--cookies-from-browser"), L"firefox");
+
+    TextLines opened;
+    ASSERT_TRUE(wait_for_opened_folder(opened, SHORT_TIMEOUT_MS));
+    EXPECT_EQ(opened, TextLines{job});
+
+    std::vector<std::wstring> log = ui_log_lines(app);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log[0].compare(0, 3, L"$ \""), 0) << log[0].c_str();
+    EXPECT_NE(log[0].find(L"yt-dlp.exe"), std::wstring::npos);
+    EXPECT_TRUE(contains_line(log, L"[Merger] Merging formats into \"/tmp/tarnvik-record/job/" + std::wstring(TITLE) +
+                                       L".mp4\""));
+    for (const std::wstring& line : log)
+        EXPECT_EQ(line.find(L"time=00:"), std::wstring::npos) << "progress lines stay out of the log";
+
+    ASSERT_TRUE(ui_screenshot(app.main, screenshot_path()));
+    unsigned long width, height;
+    png_size(screenshot_path(), width, height);
+    EXPECT_EQ(width, 664u);
+    EXPECT_EQ(height, 590u);
+}
+
+TEST_F(ClipTest, AudioOnlyJobAsksForAudioWithTheChosenOptions)
+{
+    ASSERT_TRUE(script_ytdlp(app.dir, {L"args args.txt", L"transcript " + transcript(L"audio-only.txt"),
+                                       std::wstring(L"media ") + TITLE + L".m4a 1234567"}));
+    ui_click(app, ID_NOAUDIO);
+    ui_select(app, ID_QUALITY, 5);
+    ui_select(app, ID_COOKIES, 0);
+    ui_click(app, ID_MP4);
+    ui_click(app, ID_EXACT);
+    JobView view = cut(L"HTTPS://EXAMPLE.COM/watch?v=demo", L"", L"");
+    ui_select(app, ID_QUALITY, 2);
+    ui_select(app, ID_COOKIES, 1);
+    ui_click(app, ID_MP4);
+    ui_click(app, ID_EXACT);
+    ASSERT_TRUE(view.ended);
+
+    EXPECT_EQ(view.statuses.back(), std::wstring(L"done — ") + TITLE + L".m4a (1.2 MB)");
+    TextLines args = last_ytdlp_args(app.dir);
+    ASSERT_GE(args.size(), 2u);
+    EXPECT_EQ(args[1], L"HTTPS://EXAMPLE.COM/watch?v=demo");
+    EXPECT_EQ(arg_after(args, L"--download-sections"), L"*0-inf");
+    EXPECT_EQ(arg_after(args, L"-f"), L"ba/b");
+    EXPECT_TRUE(has_arg(args, L"-x"));
+    EXPECT_FALSE(has_arg(args, L"--force-keyframes-at-cuts"));
+    EXPECT_FALSE(has_arg(args, L"--cookies-from-browser"));
+    TextLines opened;
+    EXPECT_TRUE(wait_for_opened_folder(opened, SHORT_TIMEOUT_MS));
+}
+
+TEST_F(ClipTest, NonzeroExitFailsEvenWithAFileWritten)
+{
+    const wchar_t ERROR_LINE[] = L"ERROR: [generic] Unable to download webpage: HTTP Error 404: Not Found";
+    ASSERT_TRUE(script_ytdlp(app.dir, {L"transcript progress.txt", L"delay 20", std::wstring(L"say ") + ERROR_LINE,
+                                       L"media a.mp4 5000", L"exit 1"}));
+    ASSERT_TRUE(write_file(app.dir + L"\\progress.txt", "[download]  50.0% of 1.00MiB at 1.00MiB/s ETA 00:01\n"));
+    JobView view = cut(L"https://example.com/missing", L"", L"9");
+    ASSERT_TRUE(view.ended);
+    EXPECT_EQ(view.statuses.back(), FAILED_STATUS);
+    EXPECT_NE(std::find(view.positions.begin(), view.positions.end(), 500), view.positions.end());
+    EXPECT_EQ(view.positions.back(), 0);
+    EXPECT_TRUE(contains_line(ui_log_lines(app), ERROR_LINE));
+    EXPECT_TRUE(take_opened_folders().empty()) << "a failed job's folder is not opened";
+}
+
+TEST_F(ClipTest, FolderWithoutAMediaFileFails)
+{
+    ASSERT_TRUE(script_ytdlp(app.dir, {L"transcript progress.txt", L"delay 20", L"media clip.mp4.part 5000",
+                                       L"media notes.txt 10", L"exit 0"}));
+    ASSERT_TRUE(write_file(app.dir + L"\\progress.txt", "[download]  50.0% of 1.00MiB at 1.00MiB/s ETA 00:01\n"));
+    JobView view = cut(L"https://example.com/v", L"1", L"2");
+    ASSERT_TRUE(view.ended);
+    EXPECT_EQ(view.statuses.back(), FAILED_STATUS);
+    EXPECT_EQ(view.positions.back(), 0);
+    EXPECT_TRUE(ui_enabled(app, ID_CUT));
+    EXPECT_TRUE(take_opened_folders().empty());
+}
+
+TEST_F(ClipTest, SecondCutWhileAJobRunsChangesNothing)
+{
+    ASSERT_TRUE(script_ytdlp(app.dir, {L"args args.txt", L"say [info] working", L"sleep 2500"}));
+    size_t folders_before = job_folders(app.dir).size();
+    ui_set_text(app, ID_URL, L"https://example.com/first");
+    ui_set_text(app, ID_START, L"");
+    ui_set_text(app, ID_END, L"");
+    ui_click(app, ID_CUT);
+    ASSERT_TRUE(wait_until([&] { return file_exists(app.dir + L"\\args.txt"); }, SHORT_TIMEOUT_MS));
+    std::wstring status = ui_text(app, ID_STATUS);
+    EXPECT_FALSE(ui_enabled(app, ID_CUT));
+
+    ui_set_text(app, ID_URL, L"https://example.com/second");
+    ui_click(app, ID_CUT);
+    ui_command(app, ID_CUT);  // as if the click reached the window all the same
+    EXPECT_EQ(ui_text(app, ID_STATUS), status);
+    EXPECT_FALSE(ui_enabled(app, ID_CUT));
+    EXPECT_EQ(job_folders(app.dir).size(), folders_before + 1);
+
+    JobView view = watch_job(app, JOB_TIMEOUT_MS);
+    ASSERT_TRUE(view.ended);
+    EXPECT_EQ(job_folders(app.dir).size(), folders_before + 1);
+    EXPECT_EQ(last_ytdlp_args(app.dir).at(1), L"https://example.com/first");
+}
+
+}  // namespace

@@ -1,0 +1,106 @@
+// The first-run question when tools are missing, and the tool download it
+// starts, run against the fake curl and tar in the system folder.
+#include <gtest/gtest.h>
+#include <algorithm>
+#include "support/programs.h"
+#include "ui_shared.h"
+
+namespace {
+
+const wchar_t QUESTION[] =
+    L"Tarnvik needs a few free video tools (yt-dlp, ffmpeg, deno).\n\n"
+    L"Download them automatically now? (~160 MB, one time,\n"
+    L"saved next to Tarnvik.exe — delete the folder to uninstall)";
+const wchar_t SKIPPED[] =
+    L"[setup] skipped — place yt-dlp.exe, ffmpeg.exe, ffprobe.exe and deno.exe next to Tarnvik.exe, then restart it.";
+const wchar_t ALL_READY[] = L"[setup] all tools ready — you can cut clips now.";
+const wchar_t SOME_FAILED[] =
+    L"[setup] some downloads failed — check your internet connection and restart the app to retry.";
+const wchar_t NONE_FOOTER[] = L"Tools ready: (none)    MISSING: yt-dlp, ffmpeg, deno";
+const DWORD SETUP_TIMEOUT_MS = 60000;
+
+bool log_has(const UiApp& app, const wchar_t* line)
+{
+    std::vector<std::wstring> log = ui_log_lines(app);
+    return std::find(log.begin(), log.end(), line) != log.end();
+}
+
+class FirstRunTest : public ::testing::Test {
+protected:
+    UiApp app = {};
+    HWND question = nullptr;
+
+    void TearDown() override { ui_close(app, SHORT_TIMEOUT_MS); }
+
+    // Starts Tarnvik in a program folder without the tool skip (null: without
+    // any tool) and waits for its question.
+    void start(const wchar_t* name, const wchar_t* skip)
+    {
+        std::wstring dir = ui_program_dir(name);
+        ASSERT_FALSE(dir.empty());
+        if (skip) {
+            ASSERT_TRUE(ui_install_tools(dir, skip));
+        }
+        ASSERT_TRUE(ui_launch(app, dir));
+        ASSERT_TRUE(wait_until([&] { return (question = ui_question(app)) != nullptr; }, SHORT_TIMEOUT_MS));
+    }
+
+    std::wstring clips_footer() { return L"Tools ready: yt-dlp, ffmpeg, deno     Clips: " + app.dir + L"\\clips"; }
+
+    // Answers Yes and waits through the download; "Cut clip" is off meanwhile.
+    void download_tools()
+    {
+        ui_answer(question, IDYES);
+        EXPECT_TRUE(wait_until([&] { return !ui_enabled(app, ID_CUT); }, SHORT_TIMEOUT_MS));
+        EXPECT_EQ(ui_text(app, ID_STATUS), L"downloading tools…");
+        ASSERT_TRUE(wait_until([&] { return ui_enabled(app, ID_CUT); }, SETUP_TIMEOUT_MS));
+    }
+};
+
+TEST_F(FirstRunTest, NoLogsTheSkipAndLeavesCutClipOn)
+{
+    start(L"first run no", nullptr);
+    std::vector<std::wstring> texts = ui_dialog_texts(question);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), QUESTION), texts.end());
+    EXPECT_EQ(ui_text(app, ID_FOOT), NONE_FOOTER);
+    ui_answer(question, IDNO);
+    ASSERT_TRUE(wait_until([&] { return !ui_log_lines(app).empty(); }, SHORT_TIMEOUT_MS));
+    EXPECT_EQ(ui_text(app, ID_LOG), std::wstring(SKIPPED) + L"\r\n");
+    EXPECT_EQ(ui_text(app, ID_STATUS), L"");
+    EXPECT_TRUE(ui_enabled(app, ID_CUT));
+    EXPECT_EQ(ui_text(app, ID_FOOT), NONE_FOOTER);
+}
+
+TEST_F(FirstRunTest, YesFetchesEveryToolAndRefreshesTheFooter)
+{
+    ASSERT_TRUE(install_system_fakes());
+    start(L"first run yes", nullptr);
+    EXPECT_EQ(ui_text(app, ID_FOOT), NONE_FOOTER);
+    ASSERT_TRUE(write_lines(app.dir + L"\\ffmpeg.zip.txt", {L"ffmpeg-master-latest-win64-gpl/bin/ffmpeg.exe",
+                                                            L"ffmpeg-master-latest-win64-gpl/bin/ffprobe.exe"}));
+    ASSERT_TRUE(write_lines(app.dir + L"\\deno.zip.txt", {L"deno.exe"}));
+    ASSERT_TRUE(write_lines(SYSTEM_CURL_SCRIPT,
+                            {L"serve ffmpeg-master-latest-win64-gpl.zip " + app.dir + L"\\ffmpeg.zip.txt",
+                             L"serve deno-x86_64-pc-windows-msvc.zip " + app.dir + L"\\deno.zip.txt"}));
+    download_tools();
+    EXPECT_EQ(ui_text(app, ID_STATUS), L"ready");
+    EXPECT_EQ(ui_text(app, ID_FOOT), clips_footer());
+    EXPECT_TRUE(wait_until([&] { return log_has(app, ALL_READY); }, SHORT_TIMEOUT_MS));
+    for (const wchar_t* tool : {L"yt-dlp.exe", L"ffmpeg.exe", L"ffprobe.exe", L"deno.exe"})
+        EXPECT_TRUE(file_exists(app.dir + L"\\" + tool)) << tool;
+}
+
+TEST_F(FirstRunTest, OnlyFfprobeMissingAsksAndAFailedDownloadSaysSo)
+{
+    ASSERT_TRUE(install_system_fakes());
+    ASSERT_TRUE(write_lines(SYSTEM_CURL_SCRIPT, {L"fail ffmpeg-master-latest-win64-gpl.zip 22"}));
+    start(L"first run ffprobe", L"ffprobe");
+    // The footer does not list ffprobe, so it shows every tool ready.
+    EXPECT_EQ(ui_text(app, ID_FOOT), clips_footer());
+    download_tools();
+    EXPECT_EQ(ui_text(app, ID_STATUS), L"setup incomplete — see log");
+    EXPECT_TRUE(wait_until([&] { return log_has(app, SOME_FAILED); }, SHORT_TIMEOUT_MS));
+    EXPECT_EQ(ui_text(app, ID_FOOT), clips_footer());
+}
+
+}  // namespace

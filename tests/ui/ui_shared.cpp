@@ -1,0 +1,195 @@
+// The window tests' shared set-up: while they run, the shell's "open" verb
+// for folders starts a recorder instead of a folder window (which under
+// Wine can take the whole desktop with it when it ends), and afterwards the
+// prefix is left as it was, so Tarnvik run by hand opens real folders.
+#include "ui_shared.h"
+#include <gtest/gtest.h>
+#include "proc/tools.h"
+#include "support/programs.h"
+
+namespace {
+
+const wchar_t FOLDER_OPEN_KEY[] = L"Folder\\shell\\open";
+const wchar_t BACKUP_KEY[] = L"Software\\Tarnvik tests\\Folder open";
+
+std::wstring opened_folders_file()
+{
+    return bin_program(L"folder-opens.txt");
+}
+
+bool set_default_value(HKEY parent, const wchar_t* subkey, const std::wstring& value)
+{
+    HKEY key;
+    if (RegCreateKeyExW(parent, subkey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    LONG result = RegSetValueExW(key, nullptr, 0, REG_SZ, (const BYTE*)value.c_str(),
+                                 (DWORD)((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+// A backup left by a run that did not finish is the true original: keep it.
+void back_up_folder_open()
+{
+    HKEY backup;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, BACKUP_KEY, 0, KEY_READ, &backup) == ERROR_SUCCESS) {
+        RegCloseKey(backup);
+        return;
+    }
+    HKEY open, copy;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, FOLDER_OPEN_KEY, 0, KEY_READ, &open) != ERROR_SUCCESS)
+        return;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, BACKUP_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &copy, nullptr) ==
+        ERROR_SUCCESS) {
+        RegCopyTreeW(open, nullptr, copy);
+        RegCloseKey(copy);
+    }
+    RegCloseKey(open);
+}
+
+void restore_folder_open()
+{
+    HKEY backup;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, BACKUP_KEY, 0, KEY_READ, &backup) != ERROR_SUCCESS)
+        return;
+    HKEY open;
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, FOLDER_OPEN_KEY);
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, FOLDER_OPEN_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &open,
+                        nullptr) == ERROR_SUCCESS) {
+        RegCopyTreeW(backup, nullptr, open);
+        RegCloseKey(open);
+    }
+    RegCloseKey(backup);
+    RegDeleteTreeW(HKEY_CURRENT_USER, BACKUP_KEY);
+}
+
+void record_folder_opens()
+{
+    back_up_folder_open();
+    HKEY open;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, FOLDER_OPEN_KEY, 0, KEY_ALL_ACCESS, &open) == ERROR_SUCCESS) {
+        RegDeleteTreeW(open, L"ddeexec");
+        RegCloseKey(open);
+    }
+    std::wstring command = quoted(bin_program(L"folder_open_recorder.exe")) + L" \"%1\"";
+    set_default_value(HKEY_CLASSES_ROOT, L"Folder\\shell\\open\\command", command);
+}
+
+// The fake curl and tar must not outlive the tests: Tarnvik run by hand in
+// this prefix would "download" their made-up tools.
+void remove_system_fake(const wchar_t* installed, const wchar_t* fake)
+{
+    std::string ours, there;
+    if (read_file(bin_program(fake), &ours) && read_file(installed, &there) && ours == there)
+        DeleteFileW(installed);
+}
+
+class UiEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        record_folder_opens();
+        DeleteFileW(opened_folders_file().c_str());
+    }
+    void TearDown() override
+    {
+        restore_folder_open();
+        remove_system_fake(CURL_EXE, L"fake_curl.exe");
+        remove_system_fake(TAR_EXE, L"fake_tar.exe");
+        DeleteFileW(SYSTEM_CURL_SCRIPT);
+        DeleteFileW(SYSTEM_TAR_SCRIPT);
+    }
+};
+
+::testing::Environment* const UI_ENVIRONMENT = ::testing::AddGlobalTestEnvironment(new UiEnvironment);
+
+}  // namespace
+
+bool start_with_tools(UiApp& app, const wchar_t* name)
+{
+    std::wstring dir = ui_program_dir(name);
+    if (!dir.empty() && ui_install_tools(dir, nullptr) && ui_launch(app, dir))
+        return true;
+    app.main = nullptr;
+    return false;
+}
+
+TextLines take_opened_folders()
+{
+    TextLines folders = read_lines(opened_folders_file());
+    DeleteFileW(opened_folders_file().c_str());
+    return folders;
+}
+
+bool wait_for_opened_folder(TextLines& folders, DWORD timeout_ms)
+{
+    bool seen = wait_until(
+        [&] {
+            folders = read_lines(opened_folders_file());
+            return !folders.empty();
+        },
+        timeout_ms);
+    DeleteFileW(opened_folders_file().c_str());
+    return seen;
+}
+
+std::vector<std::wstring> job_folders(const std::wstring& program_dir)
+{
+    std::vector<std::wstring> folders;
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((program_dir + L"\\clips\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return folders;
+    do {
+        std::wstring name = entry.cFileName;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..")
+            folders.push_back(program_dir + L"\\clips\\" + name);
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return folders;
+}
+
+JobView watch_job(const UiApp& app, DWORD timeout_ms)
+{
+    JobView view;
+    view.ended = wait_until(
+        [&] {
+            // Enabled is read first: once it is, the outcome is already on screen.
+            bool idle = ui_enabled(app, ID_CUT);
+            std::wstring status = ui_text(app, ID_STATUS);
+            int position = ui_progress(app);
+            if (view.statuses.empty() || view.statuses.back() != status)
+                view.statuses.push_back(status);
+            if (view.positions.empty() || view.positions.back() != position)
+                view.positions.push_back(position);
+            return idle;
+        },
+        timeout_ms);
+    return view;
+}
+
+bool script_ytdlp(const std::wstring& dir, const TextLines& lines)
+{
+    return write_lines(dir + L"\\yt-dlp.script", lines);
+}
+
+TextLines last_ytdlp_args(const std::wstring& dir)
+{
+    return read_lines(dir + L"\\args.txt");
+}
+
+std::wstring arg_after(const TextLines& args, const wchar_t* option)
+{
+    for (size_t i = 0; i + 1 < args.size(); ++i)
+        if (args[i] == option)
+            return args[i + 1];
+    return std::wstring();
+}
+
+bool has_arg(const TextLines& args, const wchar_t* arg)
+{
+    for (const std::wstring& a : args)
+        if (a == arg)
+            return true;
+    return false;
+}

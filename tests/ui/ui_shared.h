@@ -1,0 +1,48 @@
+// What the window tests share: control ids and texts as the user sees
+// them, the stand-in for the shell's folder window, and a watcher that
+// records what a running job shows.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+#include "support/doubles.h"
+#include "support/ui_driver.h"
+
+enum {
+    ID_URL = 101, ID_START = 102, ID_END = 103, ID_QUALITY = 104, ID_COOKIES = 105,
+    ID_MP4 = 106, ID_EXACT = 107, ID_NOAUDIO = 108, ID_CUT = 109, ID_OPEN = 110,
+    ID_STATUS = 111, ID_LOG = 112, ID_FOOT = 113, ID_PROGRESS = 114
+};
+
+enum { JOB_TIMEOUT_MS = 60000, SHORT_TIMEOUT_MS = 10000 };
+
+inline const wchar_t FAILED_STATUS[] = L"failed — see log below";
+inline const wchar_t STARTING_STATUS[] = L"starting…";
+
+// Starts Tarnvik in a fresh program folder NAME with every tool beside it
+// (the fake yt-dlp among them). False, with app.main null, when it failed.
+bool start_with_tools(UiApp& app, const wchar_t* name);
+
+// The folders the shell was asked to open since the last call, oldest first.
+TextLines take_opened_folders();
+// Waits until the shell was asked to open at least one folder.
+bool wait_for_opened_folder(TextLines& folders, DWORD timeout_ms);
+
+// The job folders (every folder) in dir\clips.
+std::vector<std::wstring> job_folders(const std::wstring& program_dir);
+
+// What a clip job showed while it ran, until "Cut clip" was enabled again.
+struct JobView {
+    std::vector<std::wstring> statuses;  // each change, in order
+    std::vector<int> positions;          // each bar position, in order
+    bool ended;
+};
+JobView watch_job(const UiApp& app, DWORD timeout_ms);
+
+// Writes dir\yt-dlp.script from lines.
+bool script_ytdlp(const std::wstring& dir, const TextLines& lines);
+// The arguments the fake yt-dlp last received (argv[0] first).
+TextLines last_ytdlp_args(const std::wstring& dir);
+// The value after option in args, or empty.
+std::wstring arg_after(const TextLines& args, const wchar_t* option);
+bool has_arg(const TextLines& args, const wchar_t* arg);

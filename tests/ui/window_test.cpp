@@ -1,0 +1,285 @@
+// The window as a user first meets it, and the checks "Cut clip" makes
+// before any work starts: one Tarnvik with every tool beside it.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include "jobs/globals.h"
+#include "ui/window.h"
+#include "ui_shared.h"
+
+namespace {
+
+enum FontKind { PLAIN, BOLD, MONO, NO_FONT };
+
+struct ControlRow {
+    const wchar_t* cls;
+    const wchar_t* text;
+    int id;
+    DWORD style;
+    int x, y, width, height;
+    FontKind font;
+};
+
+const wchar_t HELP[] =
+    L"Times work with or without colons:  5:38 and 338 both mean 5 min 38 s (1:02:03 works too).  "
+    L"Leave End blank to clip to the end of the video.";
+
+// The window's children as a user should get them, in creation order.
+const ControlRow LAYOUT[] = {
+    {L"Static", L"Video URL", 0, 0, 14, 12, 200, 18, BOLD},
+    {L"Edit", L"", ID_URL, 0x00800080, 14, 32, 636, 26, MONO},
+    {L"Static", HELP, 0, 0, 14, 66, 636, 32, PLAIN},
+    {L"Static", L"Start", 0, 0, 14, 104, 60, 18, BOLD},
+    {L"Edit", L"", ID_START, 0x00800001, 14, 122, 110, 28, MONO},
+    {L"Static", L"→", 0, 0x1, 130, 128, 30, 18, PLAIN},
+    {L"Static", L"End", 0, 0, 166, 104, 60, 18, BOLD},
+    {L"Edit", L"", ID_END, 0x00800001, 166, 122, 110, 28, MONO},
+    {L"Static", L"Quality", 0, 0, 306, 104, 100, 18, BOLD},
+    // A drop-down list's text is its selected entry.
+    {L"ComboBox", L"Up to 1080p", ID_QUALITY, 0x00200003, 306, 122, 160, 200, PLAIN},
+    {L"Static", L"Cookies from", 0, 0, 486, 104, 120, 18, BOLD},
+    {L"ComboBox", L"firefox", ID_COOKIES, 0x00200003, 486, 122, 164, 200, PLAIN},
+    {L"Button", L"Prefer MP4 / H.264 (most compatible)", ID_MP4, 0x3, 14, 162, 320, 20, PLAIN},
+    {L"Button", L"Exact cut (re-encodes at cut points; slower, no glitchy first frames)", ID_EXACT, 0x3, 14, 184,
+     520, 20, PLAIN},
+    {L"Button", L"No audio (video only)", ID_NOAUDIO, 0x3, 14, 206, 320, 20, PLAIN},
+    {L"Button", L"Cut clip", ID_CUT, 0x1, 14, 238, 120, 32, BOLD},
+    {L"Button", L"Open clips folder", ID_OPEN, 0x0, 144, 238, 150, 32, PLAIN},
+    {L"Static", L"", ID_STATUS, 0, 306, 245, 344, 20, MONO},
+    {L"msctls_progress32", L"", ID_PROGRESS, 0x1, 14, 280, 636, 14, NO_FONT},
+    {L"Edit", L"", ID_LOG, 0x00A00844, 14, 302, 636, 250, MONO},
+    {L"Static", L"", ID_FOOT, 0, 14, 560, 636, 20, PLAIN},
+};
+
+const wchar_t* const QUALITIES[] = {L"Best available", L"Up to 4K (2160p)", L"Up to 1080p",
+                                    L"Up to 720p",     L"Up to 480p",       L"Audio only"};
+const wchar_t* const BROWSERS[] = {L"none", L"firefox", L"chrome", L"edge", L"brave", L"opera", L"vivaldi"};
+
+const wchar_t URL_MESSAGE[] = L"Enter a valid http(s) video URL.";
+const wchar_t START_MESSAGE[] = L"Start time not understood.";
+const wchar_t END_MESSAGE[] = L"End time not understood.";
+const wchar_t ORDER_MESSAGE[] = L"End time must be after start time.";
+
+// Style bits a control takes over at creation: an edit draws its border
+// itself and drops WS_BORDER, a combo box hands WS_VSCROLL to its list.
+DWORD style_kept(const ControlRow& row)
+{
+    if (_wcsicmp(row.cls, L"Edit") == 0)
+        return row.style & ~WS_BORDER;
+    if (_wcsicmp(row.cls, L"ComboBox") == 0)
+        return row.style & ~WS_VSCROLL;
+    return row.style;
+}
+
+RECT client_rect_of(HWND control, HWND main)
+{
+    RECT rect;
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, main, (POINT*)&rect, 2);
+    return rect;
+}
+
+std::vector<HWND> children_in_order(HWND main)
+{
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    return children;
+}
+
+std::wstring class_of(HWND window)
+{
+    wchar_t cls[64] = {0};
+    GetClassNameW(window, cls, 63);
+    return cls;
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    static UiApp app;
+
+    static void SetUpTestSuite() { start_with_tools(app, L"window"); }
+    static void TearDownTestSuite() { ui_close(app, SHORT_TIMEOUT_MS); }
+
+    void SetUp() override { ASSERT_NE(app.main, nullptr) << "Tarnvik's window did not appear"; }
+
+    void type_request(const wchar_t* url, const wchar_t* start, const wchar_t* end)
+    {
+        ui_set_text(app, ID_URL, url);
+        ui_set_text(app, ID_START, start);
+        ui_set_text(app, ID_END, end);
+    }
+};
+
+UiApp WindowTest::app;
+
+TEST_F(WindowTest, ControlsSitWhereTheLayoutPutsThem)
+{
+    std::vector<HWND> children = children_in_order(app.main);
+    ASSERT_EQ(children.size(), sizeof LAYOUT / sizeof LAYOUT[0]);
+    for (size_t i = 0; i < children.size(); ++i) {
+        const ControlRow& row = LAYOUT[i];
+        HWND child = children[i];
+        SCOPED_TRACE(testing::Message() << "control " << i + 1);
+        EXPECT_EQ(_wcsicmp(class_of(child).c_str(), row.cls), 0) << class_of(child).c_str();
+        EXPECT_EQ(GetDlgCtrlID(child), row.id);
+        if (row.id != ID_FOOT) {
+            EXPECT_EQ(ui_text(child), row.text);
+        }
+        DWORD style = (DWORD)GetWindowLongW(child, GWL_STYLE);
+        DWORD wanted = style_kept(row) | WS_CHILD | WS_VISIBLE;
+        EXPECT_EQ(style & wanted, wanted);
+        EXPECT_EQ(style & (WS_TABSTOP | WS_GROUP), 0u);
+        EXPECT_TRUE(IsWindowEnabled(child));
+        RECT rect = client_rect_of(child, app.main);
+        EXPECT_EQ(rect.left, row.x);
+        EXPECT_EQ(rect.top, row.y);
+        EXPECT_EQ(rect.right - rect.left, row.width);
+        if (row.id != ID_QUALITY && row.id != ID_COOKIES) {  // a closed combo box shows only its field
+            EXPECT_EQ(rect.bottom - rect.top, row.height);
+        }
+    }
+}
+
+// A control's font cannot be asked for from another process, so the
+// controls are made here, in a window of this process, with three fonts
+// that tell the kinds apart.
+TEST(WindowFonts, EachControlGetsTheFontOfItsKind)
+{
+    INITCOMMONCONTROLSEX common = {sizeof common, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&common);
+    g_font = CreateFontW(-12, 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
+    g_bold = CreateFontW(-12, 0, 0, 0, 600, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
+    g_mono = CreateFontW(-13, 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, FIXED_PITCH, L"Courier New");
+    const HFONT EXPECTED[] = {g_font, g_bold, g_mono, nullptr};
+    g_main = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPED, 0, 0, 700, 640, nullptr, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(g_main, nullptr);
+    create_controls();
+    std::vector<HWND> children = children_in_order(g_main);
+    ASSERT_EQ(children.size(), sizeof LAYOUT / sizeof LAYOUT[0]);
+    for (size_t i = 0; i < children.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << "control " << i + 1);
+        EXPECT_EQ((HFONT)SendMessageW(children[i], WM_GETFONT, 0, 0), EXPECTED[LAYOUT[i].font]);
+    }
+    DestroyWindow(g_main);
+    g_main = nullptr;
+    for (HFONT font : {g_font, g_bold, g_mono})
+        DeleteObject(font);
+}
+
+TEST_F(WindowTest, MainWindowIsAFixedSizeTarnvikWindow)
+{
+    EXPECT_EQ(ui_text(app.main), L"Tarnvik");
+    RECT client;
+    GetClientRect(app.main, &client);
+    EXPECT_EQ(client.right, 664);
+    EXPECT_EQ(client.bottom, 590);
+    DWORD style = (DWORD)GetWindowLongW(app.main, GWL_STYLE);
+    EXPECT_EQ(style & 0x00CA0000u, 0x00CA0000u);
+    EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0u);
+    // The right column ends 14 pixels from the right border, as the left one starts.
+    for (int id : {ID_URL, ID_COOKIES, ID_STATUS, ID_PROGRESS, ID_LOG, ID_FOOT})
+        EXPECT_EQ(client_rect_of(ui_control(app, id), app.main).right, 650) << id;
+    EXPECT_EQ(client_rect_of(ui_control(app, ID_FOOT), app.main).bottom, 580);
+}
+
+TEST_F(WindowTest, StartsWithEveryDefault)
+{
+    EXPECT_EQ(ui_items(app, ID_QUALITY), std::vector<std::wstring>(QUALITIES, QUALITIES + 6));
+    EXPECT_EQ(ui_selection(app, ID_QUALITY), 2);
+    EXPECT_EQ(ui_items(app, ID_COOKIES), std::vector<std::wstring>(BROWSERS, BROWSERS + 7));
+    EXPECT_EQ(ui_selection(app, ID_COOKIES), 1);
+    EXPECT_TRUE(ui_checked(app, ID_MP4));
+    EXPECT_TRUE(ui_checked(app, ID_EXACT));
+    EXPECT_FALSE(ui_checked(app, ID_NOAUDIO));
+    HWND progress = ui_control(app, ID_PROGRESS);
+    EXPECT_EQ(SendMessageW(progress, PBM_GETRANGE, TRUE, 0), 0);
+    EXPECT_EQ(SendMessageW(progress, PBM_GETRANGE, FALSE, 0), 1000);
+    EXPECT_EQ(SendMessageW(ui_control(app, ID_LOG), EM_GETLIMITTEXT, 0, 0), 4194304);
+    EXPECT_EQ(ui_question(app), nullptr) << "no question while every tool is there";
+}
+
+TEST_F(WindowTest, FooterListsTheToolsAndTheClipsFolder)
+{
+    EXPECT_EQ(ui_text(app, ID_FOOT), L"Tools ready: yt-dlp, ffmpeg, deno     Clips: " + app.dir + L"\\clips");
+}
+
+struct BadRequest {
+    const wchar_t* url;
+    const wchar_t* start;
+    const wchar_t* end;
+    const wchar_t* message;
+};
+
+TEST_F(WindowTest, EachBadRequestGetsItsMessageAndChangesNothingElse)
+{
+    const std::wstring long_url = L"https://example.com/watch?v=" + std::wstring(2030, L'x');
+    // 63 characters: cut to the first 62 it would read as a plain 5.
+    const std::wstring long_time = L"5" + std::wstring(61, L' ') + L"9";
+    const BadRequest CASES[] = {
+        {L"", L"", L"", URL_MESSAGE},
+        {L"ftp://example.com/v", L"", L"", URL_MESSAGE},
+        {L" https://example.com/v", L"", L"", URL_MESSAGE},
+        {L"example.com/v", L"", L"", URL_MESSAGE},
+        {L"http:/example.com", L"", L"", URL_MESSAGE},
+        {L"ftp://example.com/v", L"zz", L"", URL_MESSAGE},  // only the first problem is told
+        {long_url.c_str(), L"", L"", URL_MESSAGE},          // would be cut to another URL
+        {L"https://example.com/v", L"5:3x", L"", START_MESSAGE},
+        {L"https://example.com/v", L"1:2:3:4", L"9", START_MESSAGE},
+        {L"https://example.com/v", long_time.c_str(), L"", START_MESSAGE},
+        {L"https://example.com/v", L"", L"abc", END_MESSAGE},
+        {L"https://example.com/v", L"10", L"-5", END_MESSAGE},
+        {L"https://example.com/v", L"5:38", L"338", ORDER_MESSAGE},
+        {L"https://example.com/v", L"20", L"0:10", ORDER_MESSAGE},
+        {L"https://example.com/v", L"0", L"0", ORDER_MESSAGE},
+    };
+    ui_set_progress(app, 420);
+    ui_set_text(app, ID_LOG, L"an earlier line\r\n");
+    size_t folders_before = job_folders(app.dir).size();
+    for (const BadRequest& bad : CASES) {
+        SCOPED_TRACE(testing::Message() << "url '" << std::wstring(bad.url).substr(0, 40).c_str() << "' start '"
+                                        << bad.start << "' end '" << bad.end << "'");
+        type_request(bad.url, bad.start, bad.end);
+        ui_click(app, ID_CUT);
+        EXPECT_EQ(ui_text(app, ID_STATUS), bad.message);
+        EXPECT_TRUE(ui_enabled(app, ID_CUT));
+        EXPECT_EQ(ui_progress(app), 420);
+        EXPECT_EQ(ui_text(app, ID_LOG), L"an earlier line\r\n");
+        EXPECT_EQ(ui_text(app, ID_URL), bad.url);
+        EXPECT_EQ(ui_text(app, ID_START), bad.start);
+        EXPECT_EQ(ui_text(app, ID_END), bad.end);
+        EXPECT_EQ(job_folders(app.dir).size(), folders_before);
+    }
+    ui_set_text(app, ID_LOG, L"");
+}
+
+TEST_F(WindowTest, AudioOnlyClearsAndLocksNoAudioUntilAnotherQualityIsChosen)
+{
+    ui_click(app, ID_NOAUDIO);
+    ASSERT_TRUE(ui_checked(app, ID_NOAUDIO));
+    ui_select(app, ID_QUALITY, 5);
+    EXPECT_FALSE(ui_checked(app, ID_NOAUDIO));
+    EXPECT_FALSE(ui_enabled(app, ID_NOAUDIO));
+    ui_select(app, ID_QUALITY, 3);
+    EXPECT_FALSE(ui_checked(app, ID_NOAUDIO)) << "leaving Audio only does not tick it again";
+    EXPECT_TRUE(ui_enabled(app, ID_NOAUDIO));
+    ui_click(app, ID_NOAUDIO);
+    ui_select(app, ID_QUALITY, 0);
+    EXPECT_TRUE(ui_checked(app, ID_NOAUDIO)) << "other qualities leave the box alone";
+    EXPECT_TRUE(ui_enabled(app, ID_NOAUDIO));
+    ui_click(app, ID_NOAUDIO);
+    ui_select(app, ID_QUALITY, 2);
+}
+
+TEST_F(WindowTest, OpenClipsFolderCreatesAndOpensIt)
+{
+    take_opened_folders();
+    ui_click(app, ID_OPEN);
+    TextLines opened;
+    ASSERT_TRUE(wait_for_opened_folder(opened, SHORT_TIMEOUT_MS));
+    EXPECT_EQ(opened, TextLines{app.dir + L"\\clips"});
+    EXPECT_TRUE(folder_exists(app.dir + L"\\clips"));
+}
+
+}  // namespace
