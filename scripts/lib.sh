@@ -19,8 +19,9 @@ ensure_packages() {
 }
 
 build() {
-    cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    cmake --no-warn-unused-cli -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
           -DCMAKE_BUILD_TYPE=Release >/dev/null
+    # Progress goes nowhere; compiler errors and warnings stay on stderr.
     cmake --build "$BUILD" -j "$(nproc)" -- --no-print-directory >/dev/null
 }
 
@@ -51,11 +52,14 @@ start_display() {
 # inherit its output; starting them here, with output to /dev/null, keeps
 # them from holding a test's output pipe open (ctest would wait for ever).
 start_wine() {
-    export WINEPREFIX="$(cd "$BUILD" && pwd)/wineprefix" WINEDEBUG=-all
+    mkdir -p "$BUILD/wineprefix"
+    export WINEPREFIX="$(cd "$BUILD/wineprefix" && pwd)" WINEDEBUG=-all
+    # The server goes first, so whatever wineboot starts stays up under it;
+    # one that is running already is just as good.
+    wineserver -p 2>/dev/null || true
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 </dev/null || true
     fi
-    wineserver -p
     wine cmd.exe /c exit 0 >/dev/null 2>&1 </dev/null || true
 }
 

@@ -1,13 +1,13 @@
 // First-run set-up: fetches each missing tool with the system's curl,
 // unpacks archives with its tar and moves the executables next to the program.
 #include "jobs/bootstrap.h"
-#include <stdarg.h>
 #include <wchar.h>
 #include "jobs/globals.h"
 #include "jobs/locator.h"
 #include "jobs/messages.h"
 #include "proc/runner.h"
 #include "proc/tools.h"
+#include "text/bounded.h"
 #include "text/cmdline.h"
 
 enum {
@@ -54,20 +54,6 @@ static const ToolArchive DENO_ARCHIVE = {
 
 static const wchar_t* const CURL_OPTIONS[] = {CURL_FOLLOW, CURL_PROGRESS_BAR, CURL_FAIL, CURL_OUTPUT};
 
-// 1 when the whole text fit. A cut path could name an unrelated file or
-// folder, and rmtree removes folders, so cut paths are never used.
-static int format_whole(wchar_t* out, size_t cap, const wchar_t* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    int written = _vsnwprintf(out, cap - 1, format, args);
-    va_end(args);
-    out[cap - 1] = L'\0';
-    // Runtimes differ on a text that does not fit (-1, or the full length
-    // with the text cut), so compare with what was actually stored.
-    return written >= 0 && (size_t)written == wcslen(out);
-}
-
 static int is_file(const wchar_t* path)
 {
     DWORD attributes = GetFileAttributesW(path);
@@ -105,7 +91,7 @@ int unzip(const wchar_t* archive, const wchar_t* folder)
 static int install_file(const wchar_t* source, const wchar_t* name)
 {
     wchar_t target[PATH_CAP];
-    if (!format_whole(target, PATH_CAP, L"%ls\\%ls", g_appdir, name))
+    if (!format_text(target, PATH_CAP, L"%ls\\%ls", g_appdir, name))
         return 0;
     // The temporary folder may lie on another volume than the program (a
     // program on D:\ or a USB stick), where only a copy can move the file.
@@ -123,7 +109,7 @@ static int is_dot_entry(const wchar_t* name)
 int harvest(const wchar_t* folder, const wchar_t* name)
 {
     wchar_t pattern[PATH_CAP];
-    if (!format_whole(pattern, PATH_CAP, L"%ls\\*", folder))
+    if (!format_text(pattern, PATH_CAP, L"%ls\\*", folder))
         return 0;
     WIN32_FIND_DATAW entry;
     HANDLE find = FindFirstFileW(pattern, &entry);
@@ -133,7 +119,7 @@ int harvest(const wchar_t* folder, const wchar_t* name)
     do {
         wchar_t path[PATH_CAP];
         if (is_dot_entry(entry.cFileName) ||
-            !format_whole(path, PATH_CAP, L"%ls\\%ls", folder, entry.cFileName))
+            !format_text(path, PATH_CAP, L"%ls\\%ls", folder, entry.cFileName))
             continue;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (harvest(path, name)) {
@@ -154,14 +140,14 @@ void rmtree(const wchar_t* folder)
 {
     wchar_t removal[REMOVAL_CAP] = {0};
     // A cut folder name would remove some other folder.
-    if (!format_whole(removal, REMOVAL_CAP, CMD_RMDIR_FORMAT, folder))
+    if (!format_text(removal, REMOVAL_CAP, CMD_RMDIR_FORMAT, folder))
         return;
     wchar_t line[RMTREE_LINE_CAP] = {0};
     append_arg(line, RMTREE_LINE_CAP, CMD_EXE);
     append_arg(line, RMTREE_LINE_CAP, CMD_RUN);
     // Appended as it stands: the quotes are part of cmd's own syntax here.
     size_t used = wcslen(line);
-    if (!format_whole(line + used, RMTREE_LINE_CAP - used, L" %ls", removal))
+    if (!format_text(line + used, RMTREE_LINE_CAP - used, L" %ls", removal))
         return;
     run_logged(line, 0);
 }
@@ -178,7 +164,7 @@ static int report_install(int installed, const wchar_t* name)
 static int install_ytdlp()
 {
     wchar_t partial[PATH_CAP];
-    if (!format_whole(partial, PATH_CAP, YTDLP_PARTIAL_FORMAT, g_appdir)) {
+    if (!format_text(partial, PATH_CAP, YTDLP_PARTIAL_FORMAT, g_appdir)) {
         post_logf(L"[setup] program folder path too long for %ls", YTDLP_LABEL);
         return 0;
     }
@@ -192,8 +178,8 @@ static int install_ytdlp()
 static int install_archive(const ToolArchive* tool, const wchar_t* temp)
 {
     wchar_t archive[PATH_CAP], folder[PATH_CAP];
-    if (!temp[0] || !format_whole(archive, PATH_CAP, tool->archive_format, temp) ||
-        !format_whole(folder, PATH_CAP, tool->folder_format, temp)) {
+    if (!temp[0] || !format_text(archive, PATH_CAP, tool->archive_format, temp) ||
+        !format_text(folder, PATH_CAP, tool->folder_format, temp)) {
         post_logf(L"[setup] no usable temporary folder for %ls", tool->label);
         return 0;
     }

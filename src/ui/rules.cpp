@@ -2,7 +2,6 @@
 // checked on their own.
 #include "ui/rules.h"
 #include <windows.h>
-#include <stdarg.h>
 #include <stdlib.h>
 #include <wchar.h>
 #include "jobs/locator.h"
@@ -16,17 +15,6 @@ const wchar_t* const exts[EXT_COUNT] = {L".mp4", L".mkv",  L".webm", L".m4a", L"
 enum { JOB_FOLDER_TRIES = 1000 };
 
 static const wchar_t* const FOOTER_TOOLS[] = {TOOL_YTDLP, TOOL_FFMPEG, TOOL_DENO};
-
-int format_text(wchar_t* out, size_t cap, const wchar_t* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    int written = _vsnwprintf(out, cap - 1, format, args);
-    va_end(args);
-    out[cap - 1] = L'\0';
-    // Runtimes disagree on what a cut text returns; the length tells both apart.
-    return written >= 0 && wcslen(out) == (size_t)written;
-}
 
 int is_http_url(const wchar_t* url)
 {

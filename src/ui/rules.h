@@ -3,16 +3,13 @@
 #pragma once
 #include <cstddef>
 #include "jobs/globals.h"
+#include "text/bounded.h"
 
 enum { FOOTER_CAP = 512, TOOL_LIST_CAP = 128 };
 
 // Extensions that count as a finished media file, each with its dot.
 enum { EXT_COUNT = 10 };
 extern const wchar_t* const exts[EXT_COUNT];
-
-// Bounded wide formatting: out holds cap characters and is always
-// terminated. 1 when the whole text fitted, 0 when it was cut.
-int format_text(wchar_t* out, size_t cap, const wchar_t* format, ...);
 
 // 1 when url begins with "http://" or "https://" in any letter case.
 int is_http_url(const wchar_t* url);

@@ -150,10 +150,16 @@ protected:
     // The arguments after the output template, which is always the ninth.
     TextLines received_tail(const ClipJob& request)
     {
-        run(request);
+        std::vector<CapturedMsg> posted = run(request);
         TextLines args = received();
-        if (args.size() < 9)
-            return {L"(fewer than nine arguments)"};
+        if (args.size() < 9) {
+            // Show what the window was told, to tell a missing child from a broken one.
+            TextLines why = {L"(fewer than nine arguments)"};
+            for (const CapturedMsg& m : posted)
+                if (m.has_text)
+                    why.push_back(m.text);
+            return why;
+        }
         EXPECT_EQ(args[8], outdir + TEMPLATE_TAIL);
         return TextLines(args.begin() + 9, args.end());
     }

@@ -1,0 +1,18 @@
+#include "text/bounded.h"
+
+#include <cstdarg>
+#include <cwchar>
+
+int format_text(wchar_t* out, size_t cap, const wchar_t* format, ...)
+{
+    if (cap == 0)
+        return 0;
+    std::va_list args;
+    va_start(args, format);
+    const int written = std::vswprintf(out, cap, format, args);
+    va_end(args);
+    out[cap - 1] = L'\0';
+    // Runtimes differ on a text that does not fit (a negative result, or the
+    // full length with the text cut), so compare with what was stored.
+    return written >= 0 && std::wcslen(out) == static_cast<size_t>(written);
+}

@@ -1,0 +1,8 @@
+// Wide formatting into a fixed buffer that tells whether the text fitted.
+#pragma once
+#include <cstddef>
+
+// Formats into out (cap characters, always terminated when cap > 0).
+// 1 when the whole text fitted, 0 when it was cut or could not be made:
+// a cut path names another file, so callers that build paths check it.
+int format_text(wchar_t* out, size_t cap, const wchar_t* format, ...);
