@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include "support/programs.h"
+#include "support/scratch.h"
 
 namespace {
 
@@ -23,17 +24,8 @@ std::string all_passed()
     return text + "RESULT OK\r\n";
 }
 
-class Selftest : public ::testing::Test {
+class Selftest : public ScratchFolderTest {
 protected:
-    std::wstring dir;
-
-    void SetUp() override
-    {
-        dir = make_scratch_dir(L"selftest");
-        ASSERT_FALSE(dir.empty());
-    }
-    void TearDown() override { remove_tree(dir); }
-
     DWORD run_tarnvik(const wchar_t* arguments)
     {
         DWORD code = 12345;

@@ -5,20 +5,13 @@
 #include <vector>
 #include "support/doubles.h"
 #include "support/programs.h"
+#include "support/scratch.h"
 #include "ui/rules.h"
 
 namespace {
 
-class RulesTest : public ::testing::Test {
+class RulesTest : public ScratchFolderTest {
 protected:
-    std::wstring dir;
-    void SetUp() override
-    {
-        dir = make_scratch_dir(L"tarnvik-ui-rules");
-        ASSERT_FALSE(dir.empty());
-    }
-    void TearDown() override { remove_tree(dir); }
-
     void make_file(const wchar_t* name, size_t bytes)
     {
         ASSERT_TRUE(write_file(dir + L"\\" + name, std::string(bytes, 'm')));
