@@ -2,7 +2,7 @@
 # Source it from the repository root.
 
 BUILD=${TARNVIK_BUILD_DIR:-build}
-PACKAGES="cmake make g++ g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb imagemagick"
+PACKAGES="cmake make g++ g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb"
 
 ensure_packages() {
     missing=""
