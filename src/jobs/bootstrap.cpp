@@ -2,6 +2,7 @@
 // unpacks archives with its tar and moves the executables next to the program.
 #include "jobs/bootstrap.h"
 #include <wchar.h>
+#include "jobs/files.h"
 #include "jobs/globals.h"
 #include "jobs/locator.h"
 #include "jobs/messages.h"
@@ -54,12 +55,6 @@ static const ToolArchive DENO_ARCHIVE = {
 
 static const wchar_t* const CURL_OPTIONS[] = {CURL_FOLLOW, CURL_PROGRESS_BAR, CURL_FAIL, CURL_OUTPUT};
 
-static int is_file(const wchar_t* path)
-{
-    DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 int dl(const wchar_t* url, const wchar_t* target, const wchar_t* label)
 {
     post_logf(L"[setup] downloading %ls ...", label);
@@ -108,11 +103,8 @@ static int is_dot_entry(const wchar_t* name)
 
 int harvest(const wchar_t* folder, const wchar_t* name)
 {
-    wchar_t pattern[PATH_CAP];
-    if (!format_text(pattern, PATH_CAP, L"%ls\\*", folder))
-        return 0;
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW(pattern, &entry);
+    HANDLE find = open_listing(folder, &entry);
     if (find == INVALID_HANDLE_VALUE)
         return 0;
     int result = 0;

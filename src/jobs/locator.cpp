@@ -2,15 +2,10 @@
 #include "jobs/locator.h"
 #include <windows.h>
 #include <wchar.h>
+#include "jobs/files.h"
 #include "jobs/globals.h"
 
 enum { TOOL_FILE_CAP = 64 };
-
-static int is_file(const wchar_t* path)
-{
-    DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 int find_tool(const wchar_t* name, wchar_t* path)
 {

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <stdlib.h>
 #include <wchar.h>
+#include "jobs/files.h"
 #include "jobs/locator.h"
 #include "proc/tools.h"
 
@@ -56,11 +57,8 @@ static int is_media_name(const wchar_t* name)
 
 int find_media_file(const wchar_t* folder, wchar_t* name, unsigned long long* size)
 {
-    wchar_t pattern[PATH_CAP];
-    if (!format_text(pattern, PATH_CAP, L"%ls\\*", folder))
-        return 0;
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW(pattern, &entry);
+    HANDLE find = open_listing(folder, &entry);
     if (find == INVALID_HANDLE_VALUE)
         return 0;
     int found = 0;

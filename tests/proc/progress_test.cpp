@@ -18,6 +18,13 @@ Read run(int (*parser)(const wchar_t*, double&), const wchar_t* line)
     return r;
 }
 
+void expect_accepted(int (*parser)(const wchar_t*, double&), const wchar_t* line, double value)
+{
+    Read r = run(parser, line);
+    EXPECT_EQ(r.result, 1) << testing::PrintToString(std::wstring(line));
+    EXPECT_EQ(r.value, value) << testing::PrintToString(std::wstring(line));
+}
+
 // Every line must be refused without touching the value.
 template <size_t N>
 void expect_rejected(int (*parser)(const wchar_t*, double&), const wchar_t* const (&lines)[N])
@@ -33,21 +40,11 @@ void expect_rejected(int (*parser)(const wchar_t*, double&), const wchar_t* cons
 
 TEST(DownloadPercent, ReadsTheNumberBeforeThePercentSign)
 {
-    Read r = run(parse_dl_percent, L"[download]  45.3% of 10.00MiB at 2MiB/s");
-    EXPECT_EQ(r.result, 1);
-    EXPECT_EQ(r.value, 45.3);
-
-    r = run(parse_dl_percent, L"[download] 100% done");
-    EXPECT_EQ(r.result, 1);
-    EXPECT_EQ(r.value, 100.0);
-
-    r = run(parse_dl_percent, L"[download]   0.0% of ~ 1.2MiB");
-    EXPECT_EQ(r.result, 1);
-    EXPECT_EQ(r.value, 0.0);
-
-    r = run(parse_dl_percent, L"[download] .% odd");  // a lone full stop reads as 0
-    EXPECT_EQ(r.result, 1);
-    EXPECT_EQ(r.value, 0.0);
+    expect_accepted(parse_dl_percent, L"[download]  45.3% of 10.00MiB at 2MiB/s", 45.3);
+    expect_accepted(parse_dl_percent, L"[download] 100% done", 100.0);
+    expect_accepted(parse_dl_percent, L"[download]   0.0% of ~ 1.2MiB", 0.0);
+    // A lone full stop reads as 0.
+    expect_accepted(parse_dl_percent, L"[download] .% odd", 0.0);
 }
 
 TEST(DownloadPercent, RejectsOtherLines)
@@ -70,25 +67,15 @@ TEST(DownloadPercent, OutOfRangeIsRejectedButStillStored)
     EXPECT_EQ(r.result, 0);
     EXPECT_EQ(r.value, 100.1);
     // Only the first '%' counts.
-    r = run(parse_dl_percent, L"[download] Destination: 50% off %.mp4");
-    EXPECT_EQ(r.result, 1);
-    EXPECT_EQ(r.value, 50.0);
+    expect_accepted(parse_dl_percent, L"[download] Destination: 50% off %.mp4", 50.0);
 }
 
 TEST(CurlProgress, ReadsTheBar)
 {
-    Read r = run(parse_curl_progress, L"######################    31.4%");
-    EXPECT_EQ(r.result, 1);
-    EXPECT_EQ(r.value, 31.4);
-
-    r = run(parse_curl_progress, L"#  100.0%");
-    EXPECT_EQ(r.result, 1);
-    EXPECT_EQ(r.value, 100.0);
-
+    expect_accepted(parse_curl_progress, L"######################    31.4%", 31.4);
+    expect_accepted(parse_curl_progress, L"#  100.0%", 100.0);
     // No digit right before the '%': the number read there is 0.
-    r = run(parse_curl_progress, L"### 5 %");
-    EXPECT_EQ(r.result, 1);
-    EXPECT_EQ(r.value, 0.0);
+    expect_accepted(parse_curl_progress, L"### 5 %", 0.0);
 }
 
 TEST(CurlProgress, RejectsAnythingThatIsNotABar)
@@ -117,13 +104,9 @@ TEST(FfmpegTime, ReadsTheTimeOfAStatusLine)
     EXPECT_GT(r.value, 5.19);
     EXPECT_LT(r.value, 5.21);
 
-    r = run(parse_ffmpeg_time, L"frame=  10 time=01:02:03.50 speed=1.1x");
-    EXPECT_EQ(r.result, 1);
-    EXPECT_EQ(r.value, 3723.5);
+    expect_accepted(parse_ffmpeg_time, L"frame=  10 time=01:02:03.50 speed=1.1x", 3723.5);
 
-    r = run(parse_ffmpeg_time, L"time=00:75:00.00 bitrate=N/A");
-    EXPECT_EQ(r.result, 1);
-    EXPECT_EQ(r.value, 4500.0);
+    expect_accepted(parse_ffmpeg_time, L"time=00:75:00.00 bitrate=N/A", 4500.0);
 }
 
 TEST(FfmpegTime, RejectsLinesWithoutAUsableTime)

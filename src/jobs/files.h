@@ -1,0 +1,11 @@
+// Small file-system questions the workers and the window share.
+#pragma once
+#include <windows.h>
+
+// 1 when path names an existing file (not a folder).
+int is_file(const wchar_t* path);
+
+// Starts listing the entries of folder into entry. INVALID_HANDLE_VALUE when
+// the folder cannot be listed (or its pattern would not fit a path);
+// otherwise go on with FindNextFileW and end with FindClose.
+HANDLE open_listing(const wchar_t* folder, WIN32_FIND_DATAW* entry);
