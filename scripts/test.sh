@@ -5,6 +5,7 @@ cd "$(dirname "$0")/.."
 . scripts/lib.sh
 ensure_packages
 check_portable
+test_portable
 build
 trap stop_all EXIT
 start_display

@@ -5,6 +5,7 @@
 #include <wchar.h>
 #include "jobs/locator.h"
 #include "jobs/messages.h"
+#include "proc/router.h"
 #include "proc/runner.h"
 #include "proc/tools.h"
 #include "text/cmdline.h"
@@ -135,6 +136,7 @@ static unsigned long run_clip(const ClipJob* job)
 DWORD WINAPI cut_thread(LPVOID param)
 {
     ClipJob* job = (ClipJob*)param;
+    reset_failure_cause();  // what an earlier job's output named is not this job's
     unsigned long code = run_clip(job);
     // The window frees the folder copy; a failed copy arrives as null and
     // counts as a failed job there.

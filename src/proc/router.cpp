@@ -4,6 +4,7 @@
 #include "jobs/globals.h"
 #include "jobs/messages.h"
 #include "proc/progress.h"
+#include "text/hints.h"
 
 struct StageWord {
     const wchar_t* marker;
@@ -19,6 +20,26 @@ static const StageWord STAGE_WORDS[] = {
     {L"[ExtractAudio]", L"processing…"},
     {L"Fixup", L"processing…"},
 };
+
+// Written by the worker that runs the job, read by the window once the
+// job's end message has arrived.
+static volatile LONG g_failure_cause = CAUSE_NONE;
+
+void reset_failure_cause()
+{
+    InterlockedExchange(&g_failure_cause, CAUSE_NONE);
+}
+
+void note_failure_cause(int cause)
+{
+    if (cause != CAUSE_NONE)
+        InterlockedCompareExchange(&g_failure_cause, cause, CAUSE_NONE);
+}
+
+int failure_cause()
+{
+    return (int)InterlockedCompareExchange(&g_failure_cause, CAUSE_NONE, CAUSE_NONE);
+}
 
 static BOOL post_progress(int tenths)
 {
@@ -59,6 +80,8 @@ BOOL handle_line(const wchar_t* line)
         return post_progress(time_to_tenths(value, g_clip_len));
     if (parse_curl_progress(line, value))
         return post_progress(percent_to_tenths(value));
+    if (failure_cause() == CAUSE_NONE)
+        note_failure_cause(cause_of_line(line));
     const wchar_t* status = stage_status(line);
     if (status)
         post_status(STATUS_STAGE, status);

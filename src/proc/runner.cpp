@@ -5,8 +5,9 @@
 #include "jobs/messages.h"
 #include "proc/lines.h"
 #include "proc/router.h"
+#include "text/hints.h"
 
-enum { READ_CHUNK = 2048, WIDE_LINE_CAP = 4096 };
+enum { READ_CHUNK = 2048, WIDE_LINE_CAP = 4096, SYSTEM_TEXT_CAP = 512 };
 
 // Every child goes into one job that dies with this process, so closing
 // Tarnvik also ends the hidden yt-dlp, ffmpeg or curl and whatever they
@@ -87,6 +88,23 @@ static int start_child(wchar_t* cmdline, HANDLE output, PROCESS_INFORMATION* chi
                           NULL, NULL, &startup, child) != 0;
 }
 
+// Windows' own words for the error, on one line of the log.
+static void log_system_text(DWORD error)
+{
+    wchar_t text[SYSTEM_TEXT_CAP];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, error, 0,
+                                  text, SYSTEM_TEXT_CAP, NULL);
+    for (DWORD i = 0; i < length; ++i)
+        if (text[i] == L'\r' || text[i] == L'\n')
+            text[i] = L' ';
+    while (length > 0 && text[length - 1] == L' ')
+        --length;
+    if (length == 0)
+        return;
+    text[length] = L'\0';
+    post_logf(L"[tarnvik] %ls", text);
+}
+
 static unsigned long finish_child(const PROCESS_INFORMATION* child)
 {
     WaitForSingleObject(child->hProcess, INFINITE);
@@ -117,6 +135,8 @@ unsigned long run_logged(wchar_t* cmdline, int echo)
     if (!started) {
         CloseHandle(read_end);
         post_logf(L"[tarnvik] failed to start process (error %lu)", start_error);
+        log_system_text(start_error);
+        note_failure_cause(cause_of_start_error(start_error));
         return RUN_FAILED;
     }
     if (release_child(&child))

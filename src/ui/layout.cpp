@@ -2,6 +2,7 @@
 // starts out, and the footer line that tells which tools are present.
 #include <windows.h>
 #include <commctrl.h>
+#include "jobs/firefox.h"
 #include "jobs/globals.h"
 #include "ui/rules.h"
 #include "ui/window.h"
@@ -17,7 +18,7 @@ HWND g_url, g_start, g_end, g_quality, g_cookies;
 HWND g_mp4, g_exact, g_noaudio, g_cut;
 HWND g_status, g_progress, g_log, g_foot;
 
-enum { QUALITY_DEFAULT = 2, COOKIE_DEFAULT = 1, LOG_LIMIT = 4194304 };
+enum { QUALITY_DEFAULT = 2, COOKIE_NONE = 0, COOKIE_FIREFOX = 1, LOG_LIMIT = 4194304 };
 
 enum FontKind { FONT_PLAIN, FONT_BOLD, FONT_MONO, FONT_UNSET };
 
@@ -110,7 +111,8 @@ static void fill_combo(HWND combo, const wchar_t* const* names, int count, int s
 static void set_initial_states()
 {
     fill_combo(g_quality, QUALITY_NAMES, QUALITY_COUNT, QUALITY_DEFAULT);
-    fill_combo(g_cookies, COOKIE_NAMES, COOKIE_COUNT, COOKIE_DEFAULT);
+    // Asking yt-dlp for cookies that are not there fails every clip.
+    fill_combo(g_cookies, COOKIE_NAMES, COOKIE_COUNT, firefox_has_cookies() ? COOKIE_FIREFOX : COOKIE_NONE);
     SendMessageW(g_mp4, BM_SETCHECK, BST_CHECKED, 0);
     SendMessageW(g_exact, BM_SETCHECK, BST_CHECKED, 0);
     SendMessageW(g_progress, PBM_SETRANGE32, 0, PROGRESS_FULL);

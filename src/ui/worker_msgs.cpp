@@ -5,23 +5,33 @@
 #include <commctrl.h>
 #include <stdlib.h>
 #include "jobs/globals.h"
+#include "jobs/locator.h"
 #include "jobs/messages.h"
+#include "jobs/toolversion.h"
+#include "proc/router.h"
+#include "proc/tools.h"
+#include "text/hints.h"
 #include "ui/rules.h"
 #include "ui/window.h"
 
 enum { DONE_TEXT_CAP = 324 };
 
-void on_log(LPARAM text)
+static void append_to_log(const wchar_t* line)
 {
-    const wchar_t* line = (const wchar_t*)text;
-    if (!line)
-        return;
     // Always at the end, even if the user has selected something above.
     int end = GetWindowTextLengthW(g_log);
     SendMessageW(g_log, EM_SETSEL, end, end);
     SendMessageW(g_log, EM_REPLACESEL, FALSE, (LPARAM)line);
     SendMessageW(g_log, EM_REPLACESEL, FALSE, (LPARAM)L"\r\n");
     SendMessageW(g_log, EM_SCROLLCARET, 0, 0);
+}
+
+void on_log(LPARAM text)
+{
+    const wchar_t* line = (const wchar_t*)text;
+    if (!line)
+        return;
+    append_to_log(line);
     free((void*)line);
 }
 
@@ -40,28 +50,42 @@ static void show_failure()
     SetWindowTextW(g_status, L"failed — see log below");
 }
 
-static void report_result(const wchar_t* folder)
+// After the tools' own lines, one of ours says in plain words what most
+// likely went wrong and what to do; the job's log messages have all been
+// handled by now, so it is the last line.
+static void log_failure_hint()
+{
+    long age = -1;
+    wchar_t ytdlp[PATH_CAP];
+    if (!find_tool(TOOL_YTDLP, ytdlp) || !tool_age_days(ytdlp, &age))
+        age = -1;
+    wchar_t hint[HINT_LINE_CAP];
+    if (build_hint_line(failure_cause(), age, hint))
+        append_to_log(hint);
+}
+
+// 0 when the folder holds no finished file.
+static int report_result(const wchar_t* folder)
 {
     wchar_t name[PATH_CAP];
     unsigned long long size = 0;
-    if (!find_media_file(folder, name, &size)) {
-        show_failure();
-        return;
-    }
+    if (!find_media_file(folder, name, &size))
+        return 0;
     wchar_t done[DONE_TEXT_CAP];
     format_done(name, size, done, DONE_TEXT_CAP);
     SendMessageW(g_progress, PBM_SETPOS, PROGRESS_FULL, 0);
     SetWindowTextW(g_status, done);
     ShellExecuteW(nullptr, L"open", folder, nullptr, nullptr, SW_SHOWNORMAL);
+    return 1;
 }
 
 void on_cut_done(WPARAM exit_code, LPARAM folder_text)
 {
     const wchar_t* folder = (const wchar_t*)folder_text;
-    if ((DWORD)exit_code != 0 || !folder)
+    if ((DWORD)exit_code != 0 || !folder || !report_result(folder)) {
         show_failure();
-    else
-        report_result(folder);
+        log_failure_hint();
+    }
     free((void*)folder);
     EnableWindow(g_cut, TRUE);
     g_busy = 0;

@@ -342,10 +342,11 @@ TEST_F(ClipJobTest, YtdlpThatCannotStartEndsTheJobAsFailed)
     ASSERT_TRUE(write_file(prog + L"\\yt-dlp.exe", "not a program"));
     std::vector<CapturedMsg> messages = run(job());
     Seen seen = sort_messages(messages);
-    ASSERT_EQ(seen.logs.size(), 2u);
+    ASSERT_EQ(seen.logs.size(), 3u);
     EXPECT_TRUE(starts_with(seen.logs[0], L"$ "));
     EXPECT_TRUE(starts_with(seen.logs[1], L"[tarnvik] failed to start process (error "))
         << seen.logs[1].c_str();
+    EXPECT_TRUE(starts_with(seen.logs[2], L"[tarnvik] ")) << "Windows' text for the error";
     expect_done_last(messages, RUN_FAILED);
 }
 

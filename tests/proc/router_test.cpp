@@ -7,6 +7,7 @@
 #include "jobs/messages.h"
 #include "proc/router.h"
 #include "support/capture.h"
+#include "text/hints.h"
 
 namespace {
 
@@ -90,6 +91,22 @@ TEST_F(Router, ATimeExactlyAtTheClipsLengthIsTheWholeBar)
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ((int)got[0].wparam, 1000);
     EXPECT_EQ((int)got[1].wparam, 998);
+}
+
+// A warning that names a cause comes before the error it leads to; the
+// first one stays until the next job starts.
+TEST_F(Router, TheFirstCauseInTheOutputIsKeptUntilTheNextJob)
+{
+    reset_failure_cause();
+    handle_line(L"[download]  45.3% of a file named HTTP Error 403");
+    EXPECT_EQ(failure_cause(), CAUSE_NONE) << "progress names no cause";
+    handle_line(L"WARNING: failed to decrypt with DPAPI");
+    handle_line(L"ERROR: [youtube] abc: Sign in to confirm you’re not a bot.");
+    note_failure_cause(CAUSE_START_VIRUS);
+    EXPECT_EQ(failure_cause(), CAUSE_COOKIES_ENCRYPTED);
+    capture_take();
+    reset_failure_cause();
+    EXPECT_EQ(failure_cause(), CAUSE_NONE);
 }
 
 }  // namespace

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 #include "jobs/messages.h"
+#include "proc/router.h"
 #include "proc/runner.h"
 #include "support/capture.h"
 #include "support/programs.h"
+#include "text/hints.h"
 
 int hold_children_main();
 
@@ -133,12 +135,19 @@ TEST_F(Runner, ReturnsTheChildsExitCode)
     EXPECT_EQ(logged(capture_take()), (Lines{L"bye"}));
 }
 
-TEST_F(Runner, AMissingProgramIsLoggedAfterTheEcho)
+TEST_F(Runner, AMissingProgramIsLoggedAfterTheEchoInWindowsOwnWordsToo)
 {
     std::wstring cmdline = L"\"" + bin_dir() + L"\\no-such-program.exe\" --flag";
+    reset_failure_cause();
     EXPECT_EQ(run(cmdline, 1), RUN_FAILED);
-    EXPECT_EQ(logged(capture_take()),
-              (Lines{L"$ " + cmdline, L"[tarnvik] failed to start process (error 2)"}));
+    Lines lines = logged(capture_take());
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], L"$ " + cmdline);
+    EXPECT_EQ(lines[1], L"[tarnvik] failed to start process (error 2)");
+    // The system's text, in the user's language, as one line of the log.
+    EXPECT_EQ(lines[2].find(L"[tarnvik] "), 0u);
+    EXPECT_EQ(lines[2].find_first_of(L"\r\n"), std::wstring::npos);
+    EXPECT_EQ(failure_cause(), CAUSE_START_MISSING);
 }
 
 TEST_F(Runner, EchoComesFirstAndIsCutToTheLogLimit)

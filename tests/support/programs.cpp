@@ -117,6 +117,15 @@ void remove_tree(const std::wstring& dir)
     RemoveDirectoryW(dir.c_str());
 }
 
+bool make_folders(const std::wstring& path)
+{
+    for (size_t slash = path.find(L'\\', 3); slash != std::wstring::npos; slash = path.find(L'\\', slash + 1))
+        CreateDirectoryW(path.substr(0, slash).c_str(), NULL);
+    CreateDirectoryW(path.c_str(), NULL);
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool write_file(const std::wstring& path, const std::string& bytes)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,

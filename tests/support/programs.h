@@ -27,6 +27,8 @@ bool run_program(const std::wstring& cmdline, const wchar_t* cwd, DWORD timeout_
 std::wstring make_scratch_dir(const wchar_t* prefix);
 // Removes a folder with everything in it.
 void remove_tree(const std::wstring& dir);
+// Creates the folder and every missing folder above it. True when it exists.
+bool make_folders(const std::wstring& path);
 // Creates (or replaces) a file holding bytes. True when written.
 bool write_file(const std::wstring& path, const std::string& bytes);
 // The whole file, or false when it cannot be read.

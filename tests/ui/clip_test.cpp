@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include "support/programs.h"
+#include "text/hints.h"
 #include "ui_shared.h"
 
 namespace {
@@ -33,6 +34,13 @@ std::wstring folder_of(const std::wstring& path)
 bool contains_line(const std::vector<std::wstring>& lines, const std::wstring& line)
 {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+std::wstring hint_line(int cause)
+{
+    wchar_t line[HINT_LINE_CAP];
+    build_hint_line(cause, -1, line);
+    return line;
 }
 
 // Width and height from a PNG's header; 0 when it is not a PNG.
@@ -118,6 +126,7 @@ TEST_F(ClipTest, WholeJobShowsItsStagesAndReportsTheLargestMediaFile)
                                        L".mp4\""));
     for (const std::wstring& line : log)
         EXPECT_EQ(line.find(L"time=00:"), std::wstring::npos) << "progress lines stay out of the log";
+    EXPECT_NE(log.back().find(L"[tarnvik]"), 0u) << "a clip that worked needs no advice";
 
     ASSERT_TRUE(ui_screenshot(app.main, screenshot_path()));
     unsigned long width, height;
@@ -166,8 +175,25 @@ TEST_F(ClipTest, NonzeroExitFailsEvenWithAFileWritten)
     EXPECT_EQ(view.statuses.back(), FAILED_STATUS);
     EXPECT_NE(std::find(view.positions.begin(), view.positions.end(), 500), view.positions.end());
     EXPECT_EQ(view.positions.back(), 0);
-    EXPECT_TRUE(contains_line(ui_log_lines(app), ERROR_LINE));
+    std::vector<std::wstring> log = ui_log_lines(app);
+    EXPECT_TRUE(contains_line(log, ERROR_LINE));
+    // A 404 names no cause, but this yt-dlp dates from 2023: updating may help.
+    EXPECT_EQ(log.back().find(L"[tarnvik] yt-dlp is "), 0u) << log.back().c_str();
     EXPECT_TRUE(take_opened_folders().empty()) << "a failed job's folder is not opened";
+}
+
+// What yt-dlp prints for "--cookies-from-browser firefox" without a profile.
+TEST_F(ClipTest, AFailedJobEndsItsLogWithTheLikelyCauseInPlainWords)
+{
+    const std::wstring LAST = L"FileNotFoundError: could not find firefox cookies database in C:\\Users\\a";
+    ASSERT_TRUE(script_ytdlp(app.dir, {L"say [Cookies] Extracting cookies from firefox", L"say " + LAST, L"exit 1"}));
+    JobView view = cut(L"https://example.com/watch?v=demo", L"", L"");
+    ASSERT_TRUE(view.ended);
+    EXPECT_EQ(view.statuses.back(), FAILED_STATUS);
+    std::vector<std::wstring> log = ui_log_lines(app);
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], LAST);
+    EXPECT_EQ(log.back(), hint_line(CAUSE_COOKIES_MISSING));
 }
 
 TEST_F(ClipTest, FolderWithoutAMediaFileFails)
@@ -206,6 +232,27 @@ TEST_F(ClipTest, SecondCutWhileAJobRunsChangesNothing)
     ASSERT_TRUE(view.ended);
     EXPECT_EQ(job_folders(app.dir).size(), folders_before + 1);
     EXPECT_EQ(last_ytdlp_args(app.dir).at(1), L"https://example.com/first");
+}
+
+// A PC without a Firefox profile, and a yt-dlp.exe that Windows will not run.
+TEST(BrokenYtdlpTest, NoFirefoxMeansNoCookiesAndAFailedStartIsExplained)
+{
+    UiApp app;
+    std::wstring dir = ui_program_dir(L"broken yt-dlp");
+    bool launched = use_user_folders(false) && !dir.empty() && ui_install_tools(dir, L"yt-dlp") &&
+                    write_file(dir + L"\\yt-dlp.exe", "<html>a page saved as yt-dlp.exe</html>") && ui_launch(app, dir);
+    use_user_folders(true);
+    ASSERT_TRUE(launched);
+    EXPECT_EQ(ui_text(app, ID_COOKIES), L"none");
+    ui_set_text(app, ID_URL, L"https://example.com/v");
+    ui_click(app, ID_CUT);
+    EXPECT_TRUE(watch_job(app, JOB_TIMEOUT_MS).ended);
+    std::vector<std::wstring> log = ui_log_lines(app);
+    ui_close(app, SHORT_TIMEOUT_MS);
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[1], L"[tarnvik] failed to start process (error 193)");
+    EXPECT_EQ(log[2].find(L"[tarnvik] "), 0u) << "Windows' own text";
+    EXPECT_EQ(log[3], hint_line(CAUSE_START_NOT_A_PROGRAM));
 }
 
 }  // namespace

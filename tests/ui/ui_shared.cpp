@@ -88,6 +88,7 @@ class UiEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
+        use_user_folders(true);
         record_folder_opens();
         DeleteFileW(opened_folders_file().c_str());
     }
@@ -104,6 +105,17 @@ public:
 ::testing::Environment* const UI_ENVIRONMENT = ::testing::AddGlobalTestEnvironment(new UiEnvironment);
 
 }  // namespace
+
+bool use_user_folders(bool with_firefox)
+{
+    std::wstring home = bin_dir() + L"\\ui work\\user" + (with_firefox ? L" with firefox" : L" without firefox");
+    std::wstring profile = home + L"\\Roaming\\Mozilla\\Firefox\\Profiles\\t1.default-release";
+    remove_tree(home);
+    return make_folders(home + L"\\Roaming") && make_folders(home + L"\\Local") &&
+           (!with_firefox || (make_folders(profile) && write_file(profile + L"\\cookies.sqlite", "SQLite"))) &&
+           SetEnvironmentVariableW(L"APPDATA", (home + L"\\Roaming").c_str()) &&
+           SetEnvironmentVariableW(L"LOCALAPPDATA", (home + L"\\Local").c_str());
+}
 
 bool start_with_tools(UiApp& app, const wchar_t* name)
 {

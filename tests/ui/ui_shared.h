@@ -19,6 +19,11 @@ enum { JOB_TIMEOUT_MS = 60000, SHORT_TIMEOUT_MS = 10000 };
 inline const wchar_t FAILED_STATUS[] = L"failed — see log below";
 inline const wchar_t STARTING_STATUS[] = L"starting…";
 
+// Points APPDATA and LOCALAPPDATA, as every Tarnvik started from now on
+// sees them, at fresh test folders, with or without a Firefox profile that
+// holds a cookie store. Every window test starts with one.
+bool use_user_folders(bool with_firefox);
+
 // Starts Tarnvik in a fresh program folder NAME with every tool beside it
 // (the fake yt-dlp among them). False, with app.main null, when it failed.
 bool start_with_tools(UiApp& app, const wchar_t* name);
