@@ -29,7 +29,7 @@ build() {
 # Windows header: compile them once for Linux too.
 check_portable() {
     g++ -std=c++17 -Wall -Wextra -pedantic -Werror -fsyntax-only -Isrc \
-        src/text/*.cpp src/proc/progress.cpp src/proc/lines.cpp
+        src/text/*.cpp src/proc/progress.cpp src/proc/lines.cpp src/proc/curl_errors.cpp
 }
 
 # Wine windows need an X display; without one, start a private Xvfb.

@@ -6,3 +6,10 @@
 // 1 when the whole text fitted, 0 when it was cut or could not be made:
 // a cut path names another file, so callers that build paths check it.
 int format_text(wchar_t* out, size_t cap, const wchar_t* format, ...);
+
+// The same into a buffer whose size the compiler knows.
+template <std::size_t N, typename... Args>
+int format_text(wchar_t (&out)[N], const wchar_t* format, Args... args)
+{
+    return format_text(out, N, format, args...);
+}
