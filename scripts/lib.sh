@@ -29,7 +29,7 @@ build() {
 # Windows header: compile them once for Linux too.
 check_portable() {
     g++ -std=c++17 -Wall -Wextra -pedantic -Werror -fsyntax-only -Isrc \
-        src/text/*.cpp src/proc/progress.cpp src/proc/lines.cpp
+        src/text/*.cpp src/proc/progress.cpp src/proc/lines.cpp src/proc/curl_errors.cpp
 }
 
 # Their tests that need no Windows header also run as a Linux program, where

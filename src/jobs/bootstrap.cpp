@@ -1,92 +1,76 @@
 // First-run set-up: fetches each missing tool with the system's curl,
-// unpacks archives with its tar and moves the executables next to the program.
+// checks it against its publisher's SHA-256, unpacks archives with the
+// system's tar and moves the executables next to the program.
 #include "jobs/bootstrap.h"
 #include <wchar.h>
+#include "jobs/download.h"
 #include "jobs/files.h"
 #include "jobs/globals.h"
 #include "jobs/locator.h"
 #include "jobs/messages.h"
 #include "proc/runner.h"
+#include "proc/system.h"
 #include "proc/tools.h"
 #include "text/bounded.h"
 #include "text/cmdline.h"
 
-enum {
-    TOOL_LINE_CAP = 4096,  // curl and tar command lines
-    RMTREE_LINE_CAP = 520,
-    REMOVAL_CAP = 292      // "rmdir /s /q" and a quoted folder
-};
+enum { REMOVAL_CAP = 292 };  // "rmdir /s /q" and a quoted folder
 
 // TARNVIK_DOWNLOAD_HOST is the release host of the tools' projects, set by
 // the build (its cache variable lets a test build point it elsewhere).
-static const wchar_t YTDLP_URL[] =
-    TARNVIK_DOWNLOAD_HOST L"/yt-dlp/yt-dlp/releases/latest/download/yt-dlp.exe";
-static const wchar_t YTDLP_LABEL[] = L"yt-dlp.exe (~20 MB)";
+#define YTDLP_RELEASE TARNVIK_DOWNLOAD_HOST L"/yt-dlp/yt-dlp/releases/latest/download/"
+#define FFMPEG_RELEASE TARNVIK_DOWNLOAD_HOST L"/yt-dlp/FFmpeg-Builds/releases/download/latest/"
+#define DENO_RELEASE TARNVIK_DOWNLOAD_HOST L"/denoland/deno/releases/latest/download/"
+
 static const wchar_t YTDLP_FILE[] = L"yt-dlp.exe";
-// Until curl has finished, yt-dlp lives under a name that find_tool never
+// Until it is verified, yt-dlp lives under a name that find_tool never
 // takes, so a broken download cannot pass for an installed tool.
-static const wchar_t YTDLP_PARTIAL_FORMAT[] = L"%ls\\yt-dlp.exe.part";
+static const Published YTDLP_DOWNLOAD = {
+    L"yt-dlp", YTDLP_RELEASE L"yt-dlp.exe", L"yt-dlp.exe (~20 MB)", YTDLP_RELEASE L"SHA2-256SUMS",
+    "yt-dlp.exe", L"yt-dlp.exe.part", L"yt-dlp.sums.part"};
 
 struct ToolArchive {
-    const wchar_t* url;
-    const wchar_t* label;
-    const wchar_t* archive_format;  // in the temporary folder, which ends in '\'
-    const wchar_t* folder_format;
+    Published download;             // into the temporary folder
+    const wchar_t* folder_name;     // unpacked there
     const wchar_t* unpack_log;
     const wchar_t* files[2];        // taken from the archive; null ends the list
 };
 
 static const ToolArchive FFMPEG_ARCHIVE = {
-    TARNVIK_DOWNLOAD_HOST
-    L"/yt-dlp/FFmpeg-Builds/releases/download/latest/ffmpeg-master-latest-win64-gpl.zip",
-    L"ffmpeg (~100 MB — takes a minute)",
-    L"%lstarnvik_ffmpeg.zip",
-    L"%lstarnvik_ffmpeg_x",
+    {L"ffmpeg", FFMPEG_RELEASE L"ffmpeg-master-latest-win64-gpl.zip", L"ffmpeg (~100 MB — takes a minute)",
+     FFMPEG_RELEASE L"checksums.sha256", "ffmpeg-master-latest-win64-gpl.zip", L"tarnvik_ffmpeg.zip",
+     L"tarnvik_ffmpeg.sums"},
+    L"tarnvik_ffmpeg_x",
     L"[setup] unpacking ffmpeg ...",
     {L"ffmpeg.exe", L"ffprobe.exe"}};
 
 static const ToolArchive DENO_ARCHIVE = {
-    TARNVIK_DOWNLOAD_HOST L"/denoland/deno/releases/latest/download/deno-x86_64-pc-windows-msvc.zip",
-    L"deno (~40 MB)",
-    L"%lstarnvik_deno.zip",
-    L"%lstarnvik_deno_x",
+    {L"deno", DENO_RELEASE L"deno-x86_64-pc-windows-msvc.zip", L"deno (~40 MB)",
+     DENO_RELEASE L"deno-x86_64-pc-windows-msvc.zip.sha256sum", "deno-x86_64-pc-windows-msvc.zip",
+     L"tarnvik_deno.zip", L"tarnvik_deno.sums"},
+    L"tarnvik_deno_x",
     L"[setup] unpacking deno ...",
     {L"deno.exe", nullptr}};
 
-static const wchar_t* const CURL_OPTIONS[] = {CURL_FOLLOW, CURL_PROGRESS_BAR, CURL_FAIL, CURL_OUTPUT};
-
-int dl(const wchar_t* url, const wchar_t* target, const wchar_t* label)
+int unzip(const wchar_t* work, const wchar_t* archive, const wchar_t* folder)
 {
-    post_logf(L"[setup] downloading %ls ...", label);
+    wchar_t tar[PATH_CAP], target[PATH_CAP];
+    if (!system_program(TAR_EXE, tar) || !join_path(target, work, folder))
+        return 0;
+    CreateDirectoryW(target, NULL);  // may exist from an earlier run
     wchar_t line[TOOL_LINE_CAP] = {0};
-    append_arg(line, TOOL_LINE_CAP, CURL_EXE);
-    for (const wchar_t* option : CURL_OPTIONS)
-        append_arg(line, TOOL_LINE_CAP, option);
-    append_arg(line, TOOL_LINE_CAP, target);
-    append_arg(line, TOOL_LINE_CAP, url);
-    unsigned long code = run_logged(line, 0);
-    if (code == 0 && is_file(target))
-        return 1;
-    post_logf(L"[setup] download of %ls FAILED (curl exit %lu)", label, code);
-    return 0;
-}
-
-int unzip(const wchar_t* archive, const wchar_t* folder)
-{
-    CreateDirectoryW(folder, NULL);  // may exist from an earlier run
-    wchar_t line[TOOL_LINE_CAP] = {0};
-    append_arg(line, TOOL_LINE_CAP, TAR_EXE);
+    append_arg(line, TOOL_LINE_CAP, tar);
     append_arg(line, TOOL_LINE_CAP, TAR_EXTRACT);
     append_arg(line, TOOL_LINE_CAP, archive);
     append_arg(line, TOOL_LINE_CAP, TAR_INTO);
     append_arg(line, TOOL_LINE_CAP, folder);
-    return run_logged(line, 0) == 0;
+    return run_in_folder(line, work, NULL, NULL) == 0;
 }
 
 static int install_file(const wchar_t* source, const wchar_t* name)
 {
     wchar_t target[PATH_CAP];
-    if (!format_text(target, PATH_CAP, L"%ls\\%ls", g_appdir, name))
+    if (!join_path(target, g_appdir, name))
         return 0;
     // The temporary folder may lie on another volume than the program (a
     // program on D:\ or a USB stick), where only a copy can move the file.
@@ -110,8 +94,7 @@ int harvest(const wchar_t* folder, const wchar_t* name)
     int result = 0;
     do {
         wchar_t path[PATH_CAP];
-        if (is_dot_entry(entry.cFileName) ||
-            !format_text(path, PATH_CAP, L"%ls\\%ls", folder, entry.cFileName))
+        if (is_dot_entry(entry.cFileName) || !join_path(path, folder, entry.cFileName))
             continue;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (harvest(path, name)) {
@@ -130,18 +113,11 @@ int harvest(const wchar_t* folder, const wchar_t* name)
 
 void rmtree(const wchar_t* folder)
 {
-    wchar_t removal[REMOVAL_CAP] = {0};
+    wchar_t removal[REMOVAL_CAP];
+    wchar_t line[CMD_LINE_CAP];
     // A cut folder name would remove some other folder.
-    if (!format_text(removal, REMOVAL_CAP, CMD_RMDIR_FORMAT, folder))
-        return;
-    wchar_t line[RMTREE_LINE_CAP] = {0};
-    append_arg(line, RMTREE_LINE_CAP, CMD_EXE);
-    append_arg(line, RMTREE_LINE_CAP, CMD_RUN);
-    // Appended as it stands: the quotes are part of cmd's own syntax here.
-    size_t used = wcslen(line);
-    if (!format_text(line + used, RMTREE_LINE_CAP - used, L" %ls", removal))
-        return;
-    run_logged(line, 0);
+    if (format_text(removal, CMD_RMDIR_FORMAT, folder) && cmd_line(line, removal))
+        run_logged(line, 0);
 }
 
 // A wanted file that is missing from the archive or cannot be moved into
@@ -155,30 +131,28 @@ static int report_install(int installed, const wchar_t* name)
 
 static int install_ytdlp()
 {
-    wchar_t partial[PATH_CAP];
-    if (!format_text(partial, PATH_CAP, YTDLP_PARTIAL_FORMAT, g_appdir)) {
-        post_logf(L"[setup] program folder path too long for %ls", YTDLP_LABEL);
+    if (!fetch_verified(&YTDLP_DOWNLOAD, g_appdir))
         return 0;
-    }
-    int ok = dl(YTDLP_URL, partial, YTDLP_LABEL) &&
-             report_install(install_file(partial, YTDLP_FILE), YTDLP_FILE);
-    DeleteFileW(partial);  // whatever a failed download or move left behind
+    wchar_t partial[PATH_CAP];
+    join_path(partial, g_appdir, YTDLP_DOWNLOAD.saved_as);  // fits: it was just made there
+    int ok = report_install(install_file(partial, YTDLP_FILE), YTDLP_FILE);
+    DeleteFileW(partial);  // whatever a failed move left behind
     return ok;
 }
 
-// temp: the temporary folder with its trailing backslash, or empty.
+// temp: the temporary folder, or empty.
 static int install_archive(const ToolArchive* tool, const wchar_t* temp)
 {
     wchar_t archive[PATH_CAP], folder[PATH_CAP];
-    if (!temp[0] || !format_text(archive, PATH_CAP, tool->archive_format, temp) ||
-        !format_text(folder, PATH_CAP, tool->folder_format, temp)) {
-        post_logf(L"[setup] no usable temporary folder for %ls", tool->label);
+    if (!temp[0] || !join_path(archive, temp, tool->download.saved_as) ||
+        !join_path(folder, temp, tool->folder_name)) {
+        post_logf(L"[setup] no usable temporary folder for %ls", tool->download.label);
         return 0;
     }
-    if (!dl(tool->url, archive, tool->label))
+    if (!fetch_verified(&tool->download, temp))
         return 0;
     post_log(tool->unpack_log);
-    int ok = unzip(archive, folder);
+    int ok = unzip(temp, tool->download.saved_as, tool->folder_name);
     if (ok) {
         for (const wchar_t* file : tool->files)
             if (file && !report_install(harvest(folder, file), file))

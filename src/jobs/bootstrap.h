@@ -5,10 +5,9 @@
 // Thread routine (param unused). Ends by posting WM_APP_SETUP_DONE once.
 DWORD WINAPI bootstrap_thread(LPVOID param);
 
-// Downloads url to target with curl. 1 when curl succeeded and target is a file.
-int dl(const wchar_t* url, const wchar_t* target, const wchar_t* label);
-// Unpacks archive into folder with tar. 1 when tar succeeded.
-int unzip(const wchar_t* archive, const wchar_t* folder);
+// Unpacks archive into folder (both named relative to work, where tar runs)
+// with the system's tar; folder is created first. 1 when tar succeeded.
+int unzip(const wchar_t* work, const wchar_t* archive, const wchar_t* folder);
 // Finds name (any letter case) anywhere under folder and moves it into the
 // program folder as name. 1 when found and installed.
 int harvest(const wchar_t* folder, const wchar_t* name);

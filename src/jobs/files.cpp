@@ -1,4 +1,5 @@
 #include "jobs/files.h"
+#include <wchar.h>
 #include "jobs/globals.h"
 #include "text/bounded.h"
 
@@ -15,4 +16,39 @@ HANDLE open_listing(const wchar_t* folder, WIN32_FIND_DATAW* entry)
     if (!format_text(pattern, PATH_CAP, L"%ls\\*", folder))
         return INVALID_HANDLE_VALUE;
     return FindFirstFileW(pattern, entry);
+}
+
+int join_path(wchar_t (&out)[PATH_CAP], const wchar_t* folder, const wchar_t* name)
+{
+    size_t length = wcslen(folder);
+    const wchar_t* separator = length > 0 && folder[length - 1] == L'\\' ? L"" : L"\\";
+    return format_text(out, L"%ls%ls%ls", folder, separator, name);
+}
+
+int can_write_in(const wchar_t* folder)
+{
+    wchar_t name[64], probe[PATH_CAP];
+    format_text(name, L"tarnvik-write-probe-%lu.tmp", GetCurrentProcessId());
+    if (!join_path(probe, folder, name))
+        return 0;
+    // Removed by the system as soon as it is closed, even after a crash.
+    HANDLE file = CreateFileW(probe, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    CloseHandle(file);
+    return 1;
+}
+
+int read_file_start(const wchar_t* path, unsigned char* bytes, size_t cap, size_t* length)
+{
+    *length = 0;
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD got = 0;
+    BOOL ok = ReadFile(file, bytes, (DWORD)cap, &got, NULL);
+    CloseHandle(file);
+    *length = got;
+    return ok != 0;
 }

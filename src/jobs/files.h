@@ -1,6 +1,8 @@
 // Small file-system questions the workers and the window share.
 #pragma once
 #include <windows.h>
+#include <cstddef>
+#include "jobs/globals.h"
 
 // 1 when path names an existing file (not a folder).
 int is_file(const wchar_t* path);
@@ -9,3 +11,15 @@ int is_file(const wchar_t* path);
 // the folder cannot be listed (or its pattern would not fit a path);
 // otherwise go on with FindNextFileW and end with FindClose.
 HANDLE open_listing(const wchar_t* folder, WIN32_FIND_DATAW* entry);
+
+// out = folder + "\" + name, without a second backslash when folder ends in
+// one (the temporary folder does). 1 when it fits a path.
+int join_path(wchar_t (&out)[PATH_CAP], const wchar_t* folder, const wchar_t* name);
+
+// 1 when a file can really be created in folder: a short-lived probe file is
+// made and removed, rather than guessing from attributes or rights.
+int can_write_in(const wchar_t* folder);
+
+// Reads at most cap bytes from the start of the file into bytes.
+// 1 with the count in length; 0 when the file cannot be read.
+int read_file_start(const wchar_t* path, unsigned char* bytes, size_t cap, size_t* length);

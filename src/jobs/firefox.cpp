@@ -35,7 +35,7 @@ static int profiles_hold_cookies(const wchar_t* profiles)
     do {
         wchar_t store[PATH_CAP];
         found = is_profile_folder(entry) &&
-                format_into(store, L"%ls\\%ls\\%ls", profiles, entry.cFileName, COOKIE_STORE) && is_file(store);
+                format_text(store, L"%ls\\%ls\\%ls", profiles, entry.cFileName, COOKIE_STORE) && is_file(store);
     } while (!found && FindNextFileW(find, &entry));
     FindClose(find);
     return found;
@@ -48,7 +48,7 @@ int firefox_has_cookies()
         DWORD length = GetEnvironmentVariableW(root.variable, base, PATH_CAP);
         if (length == 0 || length >= PATH_CAP)
             continue;
-        if (format_into(profiles, L"%ls\\%ls", base, root.profiles) && profiles_hold_cookies(profiles))
+        if (format_text(profiles, L"%ls\\%ls", base, root.profiles) && profiles_hold_cookies(profiles))
             return 1;
     }
     return 0;

@@ -36,9 +36,9 @@ int read_tool_version(const wchar_t* path, wchar_t (&out)[TOOL_VERSION_CAP])
     unsigned year = HIWORD(info.dwFileVersionMS), month = LOWORD(info.dwFileVersionMS);
     unsigned day = HIWORD(info.dwFileVersionLS), extra = LOWORD(info.dwFileVersionLS);
     if (extra)
-        format_into(out, L"%u.%02u.%02u.%u", year, month, day, extra);
+        format_text(out, L"%u.%02u.%02u.%u", year, month, day, extra);
     else
-        format_into(out, L"%u.%02u.%02u", year, month, day);
+        format_text(out, L"%u.%02u.%02u", year, month, day);
     return 1;
 }
 

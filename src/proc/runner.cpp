@@ -51,17 +51,25 @@ static int release_child(const PROCESS_INFORMATION* child)
     return 0;
 }
 
-static void route_line(const char* line, void*)
+struct Watcher {
+    LineWatch watch;
+    void* ctx;
+};
+
+static void route_line(const char* line, void* ctx)
 {
     wchar_t wide[WIDE_LINE_CAP];
     // A line that needs more than the buffer holds arrives cut; ill-formed
     // bytes become replacement characters rather than losing the line.
     MultiByteToWideChar(CP_UTF8, 0, line, -1, wide, WIDE_LINE_CAP - 1);
     wide[WIDE_LINE_CAP - 1] = L'\0';
+    const Watcher* watcher = (const Watcher*)ctx;
+    if (watcher->watch)
+        watcher->watch(wide, watcher->ctx);
     handle_line(wide);
 }
 
-static void route_output(HANDLE pipe)
+static void route_output(HANDLE pipe, const Watcher* watcher)
 {
     LineAssembly assembly;
     lines_reset(&assembly);
@@ -70,11 +78,11 @@ static void route_output(HANDLE pipe)
     // A failed read is the normal end: the pipe breaks once the last
     // holder of its write end has gone.
     while (ReadFile(pipe, chunk, READ_CHUNK, &got, NULL) && got > 0)
-        lines_feed(&assembly, chunk, got, route_line, NULL);
-    lines_finish(&assembly, route_line, NULL);
+        lines_feed(&assembly, chunk, got, route_line, (void*)watcher);
+    lines_finish(&assembly, route_line, (void*)watcher);
 }
 
-static int start_child(wchar_t* cmdline, HANDLE output, PROCESS_INFORMATION* child)
+static int start_child(wchar_t* cmdline, const wchar_t* folder, HANDLE output, PROCESS_INFORMATION* child)
 {
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof startup);
@@ -85,7 +93,7 @@ static int start_child(wchar_t* cmdline, HANDLE output, PROCESS_INFORMATION* chi
     startup.hStdError = output;
     ZeroMemory(child, sizeof *child);
     return CreateProcessW(NULL, cmdline, NULL, NULL, TRUE, CREATE_NO_WINDOW | CREATE_SUSPENDED,
-                          NULL, NULL, &startup, child) != 0;
+                          NULL, folder, &startup, child) != 0;
 }
 
 // Windows' own words for the error, on one line of the log.
@@ -116,7 +124,7 @@ static unsigned long finish_child(const PROCESS_INFORMATION* child)
     return code;
 }
 
-unsigned long run_logged(wchar_t* cmdline, int echo)
+static unsigned long run_child(wchar_t* cmdline, int echo, const wchar_t* folder, const Watcher* watcher)
 {
     if (echo)
         post_logf(L"$ %ls", cmdline);
@@ -128,7 +136,7 @@ unsigned long run_logged(wchar_t* cmdline, int echo)
     SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
 
     PROCESS_INFORMATION child;
-    int started = start_child(cmdline, write_end, &child);
+    int started = start_child(cmdline, folder, write_end, &child);
     DWORD start_error = GetLastError();
     // Only the child may hold the write end, or the output would never end.
     CloseHandle(write_end);
@@ -140,7 +148,19 @@ unsigned long run_logged(wchar_t* cmdline, int echo)
         return RUN_FAILED;
     }
     if (release_child(&child))
-        route_output(read_end);
+        route_output(read_end, watcher);
     CloseHandle(read_end);
     return finish_child(&child);
+}
+
+unsigned long run_logged(wchar_t* cmdline, int echo)
+{
+    Watcher none = {NULL, NULL};
+    return run_child(cmdline, echo, NULL, &none);
+}
+
+unsigned long run_in_folder(wchar_t* cmdline, const wchar_t* folder, LineWatch watch, void* ctx)
+{
+    Watcher watcher = {watch, ctx};
+    return run_child(cmdline, 0, folder, &watcher);
 }

@@ -10,10 +10,9 @@ inline constexpr const wchar_t* const TOOL_NAMES[] = {TOOL_YTDLP, TOOL_FFMPEG, T
 enum { TOOL_COUNT = 4 };
 inline constexpr const wchar_t TOOL_EXE_SUFFIX[] = L".exe";
 
-// System programs, used by these paths and never searched for.
-inline constexpr const wchar_t CURL_EXE[] = L"C:\\Windows\\System32\\curl.exe";
-inline constexpr const wchar_t TAR_EXE[] = L"C:\\Windows\\System32\\tar.exe";
-// Found by the system's usual program search.
+// System programs, run from the system folder by full path (proc/system.h).
+inline constexpr const wchar_t CURL_EXE[] = L"curl.exe";
+inline constexpr const wchar_t TAR_EXE[] = L"tar.exe";
 inline constexpr const wchar_t CMD_EXE[] = L"cmd.exe";
 
 // yt-dlp
@@ -40,12 +39,39 @@ inline constexpr const wchar_t CURL_FOLLOW[] = L"-L";
 inline constexpr const wchar_t CURL_PROGRESS_BAR[] = L"-#";
 inline constexpr const wchar_t CURL_FAIL[] = L"--fail";
 inline constexpr const wchar_t CURL_OUTPUT[] = L"-o";
+// Every option here is one that curl 7.55.1, the oldest curl.exe that
+// Windows 10 shipped, understands.
+// A connection not made in 30 s fails; a transfer slower than 1 KB/s for
+// 60 s is taken as stalled and ends.
+inline constexpr const wchar_t CURL_CONNECT_TIMEOUT[] = L"--connect-timeout";
+inline constexpr const wchar_t CURL_CONNECT_SECONDS[] = L"30";
+inline constexpr const wchar_t CURL_SPEED_LIMIT[] = L"--speed-limit";
+inline constexpr const wchar_t CURL_STALL_BYTES_PER_SECOND[] = L"1024";
+inline constexpr const wchar_t CURL_SPEED_TIME[] = L"--speed-time";
+inline constexpr const wchar_t CURL_STALL_SECONDS[] = L"60";
+// curl's own retry of transient failures (time-outs, stalls, name lookups,
+// HTTP 408 and 5xx): two more tries 10 s apart, started only within the
+// first 120 s, so a long transfer that fails late is not fetched again.
+inline constexpr const wchar_t CURL_RETRY[] = L"--retry";
+inline constexpr const wchar_t CURL_RETRIES[] = L"2";
+inline constexpr const wchar_t CURL_RETRY_DELAY[] = L"--retry-delay";
+inline constexpr const wchar_t CURL_RETRY_DELAY_SECONDS[] = L"10";
+inline constexpr const wchar_t CURL_RETRY_MAX_TIME[] = L"--retry-max-time";
+inline constexpr const wchar_t CURL_RETRY_WINDOW_SECONDS[] = L"120";
+// The longest one try may take, in seconds (followed by a number).
+inline constexpr const wchar_t CURL_MAX_TIME[] = L"--max-time";
+// Skips the certificate revocation check that cannot be made behind some
+// proxies; only ever for a download that failed for exactly that reason.
+inline constexpr const wchar_t CURL_NO_REVOKE[] = L"--ssl-no-revoke";
+// Exit codes that decide a second try.
+enum { CURL_EXIT_HTTP_ERROR = 22, CURL_EXIT_TLS_CONNECT = 35 };
 
 // tar: extract the archive into a folder.
 inline constexpr const wchar_t TAR_EXTRACT[] = L"-xf";
 inline constexpr const wchar_t TAR_INTO[] = L"-C";
 
-// cmd.exe: run one command line and end.
+// cmd.exe: skip the user's AutoRun commands, run one command line and end.
+inline constexpr const wchar_t CMD_NO_AUTORUN[] = L"/d";
 inline constexpr const wchar_t CMD_RUN[] = L"/c";
 // Removes a folder tree quietly; the folder is always quoted.
 inline constexpr const wchar_t CMD_RMDIR_FORMAT[] = L"rmdir /s /q \"%ls\"";

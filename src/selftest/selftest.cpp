@@ -6,13 +6,14 @@
 #include <wchar.h>
 #include "proc/progress.h"
 #include "proc/runner.h"
+#include "proc/system.h"
 #include "text/cmdline.h"
 #include "text/format.h"
 #include "text/timecode.h"
 
 namespace {
 
-enum { ARG_LINE_CAP = 512, RUN_LINE_CAP = 64 };
+enum { ARG_LINE_CAP = 512 };
 
 struct TimecodeCheck {
     const char* label;
@@ -48,13 +49,13 @@ const FormatCheck FORMAT_CHECKS[] = {
 
 struct RunCheck {
     const char* label;
-    const wchar_t* cmdline;
+    const wchar_t* command;  // for cmd.exe
     unsigned long exit_code;
 };
 
 const RunCheck RUN_CHECKS[] = {
-    {"run exit code", L"cmd.exe /c exit 3", 3},
-    {"run capture ok", L"cmd.exe /c echo hello", 0},
+    {"run exit code", L"exit 3", 3},
+    {"run capture ok", L"echo hello", 0},
 };
 
 typedef int (*ProgressParser)(const wchar_t* line, double& out);
@@ -131,11 +132,9 @@ void check_quoting(Report* r)
 void check_runs(Report* r)
 {
     for (const RunCheck& c : RUN_CHECKS) {
-        // The runner may write into the command line while it starts the child.
-        wchar_t line[RUN_LINE_CAP];
-        wcsncpy(line, c.cmdline, RUN_LINE_CAP - 1);
-        line[RUN_LINE_CAP - 1] = L'\0';
-        report(r, c.label, run_logged(line, 0) == c.exit_code);
+        // A writable line: the runner may write into it while it starts the child.
+        wchar_t line[CMD_LINE_CAP];
+        report(r, c.label, cmd_line(line, c.command) && run_logged(line, 0) == c.exit_code);
     }
 }
 

@@ -7,9 +7,9 @@
 // a cut path names another file, so callers that build paths check it.
 int format_text(wchar_t* out, size_t cap, const wchar_t* format, ...);
 
-// format_text into an array, whose size is the capacity.
-template <size_t N, typename... Args>
-int format_into(wchar_t (&out)[N], const wchar_t* format, Args... args)
+// The same into a buffer whose size the compiler knows.
+template <std::size_t N, typename... Args>
+int format_text(wchar_t (&out)[N], const wchar_t* format, Args... args)
 {
     return format_text(out, N, format, args...);
 }

@@ -138,13 +138,13 @@ int build_hint_line(int cause, long ytdlp_age_days, wchar_t (&out)[HINT_LINE_CAP
     int old = ytdlp_age_days > YTDLP_OLD_DAYS;
     if (cause <= CAUSE_NONE || cause >= CAUSE_COUNT) {
         if (old)
-            format_into(out, L"[tarnvik] yt-dlp is %ld days old, and sites change often: %ls and try again.",
+            format_text(out, L"[tarnvik] yt-dlp is %ld days old, and sites change often: %ls and try again.",
                         ytdlp_age_days, UPDATE_ADVICE);
     } else if (old && CAUSE_TEXTS[cause].update_may_help) {
-        format_into(out, L"[tarnvik] %ls yt-dlp is %ld days old: %ls.", CAUSE_TEXTS[cause].advice, ytdlp_age_days,
+        format_text(out, L"[tarnvik] %ls yt-dlp is %ld days old: %ls.", CAUSE_TEXTS[cause].advice, ytdlp_age_days,
                     UPDATE_ADVICE);
     } else {
-        format_into(out, L"[tarnvik] %ls", CAUSE_TEXTS[cause].advice);
+        format_text(out, L"[tarnvik] %ls", CAUSE_TEXTS[cause].advice);
     }
     return out[0] != L'\0';
 }

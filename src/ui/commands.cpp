@@ -8,6 +8,7 @@
 #include <wchar.h>
 #include "jobs/clipjob.h"
 #include "jobs/globals.h"
+#include "jobs/messages.h"
 #include "text/timecode.h"
 #include "ui/rules.h"
 #include "ui/window.h"
@@ -72,6 +73,14 @@ static void read_options(ClipJob* job)
     job->cookies[CLIP_COOKIES_CAP - 1] = L'\0';
 }
 
+const wchar_t* report_unwritable(const wchar_t* folder)
+{
+    post_logf(L"[tarnvik] cannot write to %ls — move Tarnvik.exe to a folder of its own that you "
+              L"can write to, such as C:\\Tools\\Tarnvik.",
+              folder);
+    return L"Tarnvik needs its own writable folder.";
+}
+
 static void refuse(ClipJob* job, const wchar_t* message)
 {
     SetWindowTextW(g_status, message);
@@ -95,8 +104,14 @@ void on_cut_clip()
     read_options(job);
     CreateDirectoryW(g_clipsdir, nullptr);
     // Sharing a folder with another job could report that job's file.
-    if (make_job_folder(g_clipsdir, GetTickCount(), job->outdir) < 0) {
+    int made = make_job_folder(g_clipsdir, GetTickCount(), job->outdir);
+    if (made < 0) {
         refuse(job, L"Could not create a new job folder in the clips folder.");
+        return;
+    }
+    // yt-dlp would only fail later, and less clearly, in a folder that is not there.
+    if (made == 0) {
+        refuse(job, report_unwritable(g_clipsdir));
         return;
     }
     g_clip_len = clip_length(job->start, job->end);

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <wchar.h>
 #include "jobs/bootstrap.h"
+#include "jobs/files.h"
 #include "jobs/globals.h"
 #include "jobs/locator.h"
 #include "jobs/messages.h"
@@ -160,8 +161,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
     create_controls();
     refresh_footer();
     ShowWindow(g_main, show);
-    if (!all_tools_found())
-        offer_tool_download();
+    // A download that could not be saved is not offered.
+    if (!all_tools_found()) {
+        if (can_write_in(g_appdir))
+            offer_tool_download();
+        else
+            SetWindowTextW(g_status, report_unwritable(g_appdir));
+    }
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (!IsDialogMessageW(g_main, &message)) {

@@ -51,6 +51,10 @@ void refresh_footer();
 
 LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
 
+// Logs that folder cannot be written, naming it, and returns the status
+// line's sentence for that.
+const wchar_t* report_unwritable(const wchar_t* folder);
+
 // User commands (WM_COMMAND).
 void on_cut_clip();
 void on_open_clips();

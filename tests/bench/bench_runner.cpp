@@ -24,14 +24,6 @@ const Workload WORKLOADS[] = {
 };
 const int ROUNDS = 3;
 
-double now_seconds()
-{
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return (double)count.QuadPart / (double)frequency.QuadPart;
-}
-
 std::wstring child_line(const Workload& w)
 {
     return quoted(bin_program(L"child.exe")) + L" " + w.step;

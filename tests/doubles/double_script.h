@@ -149,17 +149,31 @@ inline std::vector<std::wstring> split_words(const std::wstring& text)
     return words;
 }
 
+// text without its first n words (and the spaces after them).
+inline std::wstring rest_after_words(const std::wstring& text, size_t n)
+{
+    size_t pos = 0;
+    for (size_t i = 0; i < n; i++) {
+        pos = text.find_first_not_of(L' ', pos);
+        pos = pos == std::wstring::npos ? pos : text.find(L' ', pos);
+        if (pos == std::wstring::npos)
+            return L"";
+    }
+    size_t start = text.find_first_not_of(L' ', pos);
+    return start == std::wstring::npos ? L"" : text.substr(start);
+}
+
 inline bool ends_with(const std::wstring& text, const std::wstring& tail)
 {
     return text.size() >= tail.size() &&
            text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// One argument a line, UTF-8; from_arg skips the program name when it is 1.
-inline std::string args_text(int argc, wchar_t** argv, int from_arg)
+// One argument a line, UTF-8, the program as named on the command line first.
+inline std::string args_text(int argc, wchar_t** argv)
 {
     std::wstring text;
-    for (int i = from_arg; i < argc; i++)
+    for (int i = 0; i < argc; i++)
         text += std::wstring(argv[i]) + L"\n";
     return to_utf8(text);
 }
@@ -169,6 +183,14 @@ inline void say_error(const std::string& text)
 {
     DWORD put = 0;
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), (DWORD)text.size(), &put, nullptr);
+}
+
+inline bool has_option(int argc, wchar_t** argv, const wchar_t* option)
+{
+    for (int i = 1; i < argc; i++)
+        if (wcscmp(argv[i], option) == 0)
+            return true;
+    return false;
 }
 
 // The value that follows option in argv, or empty.

@@ -1,15 +1,19 @@
-// Stand-in for the system's curl.exe: install it as
-// C:\Windows\System32\curl.exe. It understands the call "-L -# --fail -o
-// TARGET URL" (the URL is the last argument) and reads "curl.script" from its
-// own folder (see double_script.h for the file's form):
-//   args <file>                   appends this run's arguments (without the
-//                                 program name), one a line in UTF-8, then an
-//                                 empty line
-//   fail <url-end> <code> [<bytes>]  for a URL ending in <url-end>: writes
-//                                 <bytes> bytes (default none) to TARGET, as a
-//                                 broken download leaves them, prints the error
-//                                 line "curl: (<code>) fake failure" and exits
-//                                 with <code>
+// Stand-in for the system's curl.exe: install it as curl.exe in the system
+// folder. It understands "... -o TARGET URL" (the URL is the last argument;
+// TARGET is taken from its current folder when relative) and reads
+// "curl.script" from its own folder (see double_script.h for the file's form):
+//   args <file>                   appends this run's arguments (the program
+//                                 as named on the command line first), one a
+//                                 line in UTF-8, then an empty line
+//   fail <url-end> <code> [<bytes> [<text>]]  for a URL ending in <url-end>:
+//                                 writes <bytes> bytes (default none) to
+//                                 TARGET, as a broken download leaves them,
+//                                 prints the error line "curl: (<code>) <text>"
+//                                 (default text "fake failure") and exits with
+//                                 <code>
+//   revocation <url-end> <text>   unless --ssl-no-revoke is given: prints
+//                                 "curl: (35) <text>" and exits 35, as when the
+//                                 certificate's revocation cannot be checked
 //   empty <url-end>               exits 0 without writing TARGET
 //   serve <url-end> <file>        copies <file> to TARGET
 // Any other URL gets TARGET holding "fake download of URL\n". A run that
@@ -31,7 +35,7 @@ int wmain(int argc, wchar_t** argv)
     std::vector<ScriptLine> script = read_script(L"curl.script");
     for (const ScriptLine& s : script)
         if (s.word == L"args")
-            write_bytes(resolve_in(here, s.rest), args_text(argc, argv, 1) + "\n", true);
+            write_bytes(resolve_in(here, s.rest), args_text(argc, argv) + "\n", true);
     if (target.empty() || url.empty()) {
         say_error("curl: no URL or no -o target given\n");
         return 2;
@@ -43,14 +47,19 @@ int wmain(int argc, wchar_t** argv)
         if (s.word == L"fail" && words.size() >= 2) {
             if (words.size() >= 3)
                 write_bytes(target, std::string((size_t)_wtol(words[2].c_str()), 'p'), false);
-            say_error("curl: (" + to_utf8(words[1]) + ") fake failure\n");
+            std::wstring text = words.size() >= 4 ? rest_after_words(s.rest, 3) : L"fake failure";
+            say_error("curl: (" + to_utf8(words[1]) + ") " + to_utf8(text) + "\n");
             return _wtoi(words[1].c_str());
+        }
+        if (s.word == L"revocation" && !has_option(argc, argv, L"--ssl-no-revoke")) {
+            say_error("curl: (35) " + to_utf8(rest_after_words(s.rest, 1)) + "\n");
+            return 35;
         }
         if (s.word == L"empty")
             return 0;
         if (s.word == L"serve" && words.size() >= 2) {
             std::string bytes;
-            if (!read_bytes(resolve_in(here, s.rest.substr(words[0].size() + 1)), bytes)) {
+            if (!read_bytes(resolve_in(here, rest_after_words(s.rest, 1)), bytes)) {
                 say_error("curl: (37) Couldn't read the file to serve\n");
                 return 37;
             }

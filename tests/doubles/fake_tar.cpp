@@ -1,14 +1,16 @@
-// Stand-in for the system's tar.exe: install it as
-// C:\Windows\System32\tar.exe. It understands the call "-xf ARCHIVE -C
-// FOLDER". The "archive" is a text file (UTF-8) that lists what it holds: one
-// relative path a line, with '/' or '\' between folders; a line ending in a
-// separator is an empty folder; blank lines and '#' lines are skipped. Every
-// listed file is created under FOLDER (its folders as needed) holding
-// "fake PATH\n", so a test can tell which entry ended up where. As the real
-// tar does, it fails when FOLDER does not exist. It reads "tar.script" from its
-// own folder (see double_script.h for the file's form):
-//   args <file>               appends this run's arguments (without the program
-//                             name), one a line in UTF-8, then an empty line
+// Stand-in for the system's tar.exe: install it as tar.exe in the system
+// folder. It understands the call "-xf ARCHIVE -C FOLDER" (relative names are
+// taken from its current folder). The "archive" is a text file (UTF-8) that
+// lists what it holds: one relative path a line, with '/' or '\' between
+// folders; a line ending in a separator is an empty folder; blank lines and
+// '#' lines are skipped. Every listed file is created under FOLDER (its
+// folders as needed) holding "fake PATH\n", so a test can tell which entry
+// ended up where. As the real tar does, it fails when FOLDER does not exist.
+// It reads "tar.script" from its own folder (see double_script.h for the
+// file's form):
+//   args <file>               appends this run's arguments (the program as
+//                             named on the command line first), one a line in
+//                             UTF-8, then an empty line
 //   fail <archive-end> <code> for an archive path ending in <archive-end>:
 //                             prints an error line and exits with <code>
 #include "double_script.h"
@@ -63,7 +65,7 @@ int wmain(int argc, wchar_t** argv)
     std::vector<ScriptLine> script = read_script(L"tar.script");
     for (const ScriptLine& s : script)
         if (s.word == L"args")
-            write_bytes(resolve_in(here, s.rest), args_text(argc, argv, 1) + "\n", true);
+            write_bytes(resolve_in(here, s.rest), args_text(argc, argv) + "\n", true);
     for (const ScriptLine& s : script) {
         std::vector<std::wstring> words = split_words(s.rest);
         if (s.word == L"fail" && words.size() >= 2 && ends_with(archive, words[0])) {

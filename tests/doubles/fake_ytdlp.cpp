@@ -81,7 +81,7 @@ int wmain(int argc, wchar_t** argv)
     }
     for (const ScriptLine& s : script)
         if (s.word == L"args")
-            write_bytes(resolve_in(here, s.rest), args_text(argc, argv, 0), false);
+            write_bytes(resolve_in(here, s.rest), args_text(argc, argv), false);
     for (const ScriptLine& s : script)
         if (s.word == L"transcript")
             replay(resolve_in(here, s.rest), delay_ms);

@@ -1,9 +1,11 @@
-// The tool set-up against fake curl and tar at their fixed system paths:
-// which downloads run, where files end up, what is logged and the one flag.
+// The tool set-up against fake curl and tar in the system folder: which
+// downloads run, how they are checked, where files end up, what is logged
+// and the one flag.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <algorithm>
 #include "jobs/bootstrap.h"
+#include "jobs/download.h"
 #include "jobs/globals.h"
 #include "jobs/messages.h"
 #include "proc/tools.h"
@@ -21,6 +23,9 @@ const wchar_t FFMPEG_DIR[] = L"ffmpeg-master-latest-win64-gpl";
 const wchar_t OTHER_FS_DRIVE[] = L"T:\\";  // mapped to a tmpfs folder by ctest
 const DWORD SETUP_WAIT_MS = 120000;
 
+const wchar_t LOG_SUMS_YTDLP[] = L"[setup] downloading checksums for yt-dlp ...";
+const wchar_t LOG_SUMS_FFMPEG[] = L"[setup] downloading checksums for ffmpeg ...";
+const wchar_t LOG_SUMS_DENO[] = L"[setup] downloading checksums for deno ...";
 const wchar_t LOG_GET_YTDLP[] = L"[setup] downloading yt-dlp.exe (~20 MB) ...";
 const wchar_t LOG_GET_FFMPEG[] = L"[setup] downloading ffmpeg (~100 MB — takes a minute) ...";
 const wchar_t LOG_GET_DENO[] = L"[setup] downloading deno (~40 MB) ...";
@@ -58,14 +63,42 @@ std::wstring stored_name(const std::wstring& path)
     return found.cFileName;
 }
 
+TextLines entries(const std::wstring& folder)
+{
+    TextLines names;
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (wcscmp(entry.cFileName, L".") != 0 && wcscmp(entry.cFileName, L"..") != 0)
+            names.push_back(entry.cFileName);
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return names;
+}
+
+bool has(const TextLines& lines, const std::wstring& line)
+{
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+std::wstring value_after(const TextLines& args, const wchar_t* option)
+{
+    auto it = std::find(args.begin(), args.end(), option);
+    return it != args.end() && it + 1 != args.end() ? *(it + 1) : L"(none)";
+}
+
 class BootstrapTest : public ::testing::Test {
 protected:
     std::wstring root, prog, temp, saved_tmp;
     bool had_tmp = false;
+    TextLines curl_extra;
 
     void SetUp() override
     {
         ASSERT_TRUE(install_system_fakes());
+        g_not_found_pause_ms = 10;  // a 404's pause, cut short
         root = make_scratch_dir(L"bootstrap");
         ASSERT_FALSE(root.empty());
         wchar_t tmp[MAX_PATH];
@@ -81,7 +114,7 @@ protected:
                                  std::wstring(FFMPEG_DIR) + L"/bin/ffplay.exe",
                                  std::wstring(FFMPEG_DIR) + L"/bin/ffprobe.exe"});
         archive(L"deno.list", {L"deno.exe"});
-        curl_script({});
+        ASSERT_TRUE(write_file(root + L"\\yt-dlp.payload", "fake yt-dlp\n"));
         ASSERT_TRUE(write_lines(SYSTEM_TAR_SCRIPT, {L"args " + root + L"\\tar-args.txt"}));
         ASSERT_TRUE(capture_start());
         // Under Wine a fresh capture window is now and then dropped unless
@@ -112,16 +145,9 @@ protected:
         ASSERT_TRUE(write_lines(root + L"\\" + name, entries));
     }
 
-    // Serves the two archives, plus these extra lines for the fake curl.
-    void curl_script(const TextLines& extra)
-    {
-        TextLines lines = {L"args " + root + L"\\curl-args.txt",
-                           L"serve ffmpeg-master-latest-win64-gpl.zip " + root + L"\\ffmpeg.list",
-                           L"serve deno-x86_64-pc-windows-msvc.zip " + root + L"\\deno.list"};
-        // Earlier lines win in the fake, so the test's own come first.
-        lines.insert(lines.begin() + 1, extra.begin(), extra.end());
-        ASSERT_TRUE(write_lines(SYSTEM_CURL_SCRIPT, lines));
-    }
+    // Lines for the fake curl that come before the published releases:
+    // earlier lines win in the fake.
+    void curl_script(const TextLines& extra) { curl_extra = extra; }
 
     void present(const TextLines& tools)
     {
@@ -136,6 +162,11 @@ protected:
 
     SetupRun run_setup()
     {
+        TextLines script = {L"args " + root + L"\\curl-args.txt"};
+        script.insert(script.end(), curl_extra.begin(), curl_extra.end());
+        TextLines published = publish_tools(root);
+        script.insert(script.end(), published.begin(), published.end());
+        EXPECT_TRUE(write_lines(SYSTEM_CURL_SCRIPT, script));
         HANDLE thread = CreateThread(NULL, 0, bootstrap_thread, NULL, 0, NULL);
         EXPECT_TRUE(thread != NULL);
         if (thread) {
@@ -162,11 +193,23 @@ protected:
         return run;
     }
 
-    // Nothing of an archive step stays in the temporary folder.
-    void expect_temp_clean(const wchar_t* stem)
+    // Nothing of any download stays behind: the temporary folder is empty
+    // and the program folder holds only installed tools.
+    void expect_no_leftovers()
     {
-        EXPECT_FALSE(file_exists(temp + stem + L".zip"));
-        EXPECT_FALSE(folder_exists(temp + stem + L"_x"));
+        EXPECT_EQ(entries(temp), TextLines{});
+        for (const std::wstring& name : entries(prog))
+            EXPECT_TRUE(ends_with(name, L".exe")) << name.c_str();
+    }
+
+    // The runs of the fake curl whose URL ends in url_end.
+    std::vector<TextLines> curl_runs_for(const wchar_t* url_end) const
+    {
+        std::vector<TextLines> runs;
+        for (const TextLines& run : curl_runs())
+            if (!run.empty() && ends_with(run.back(), url_end))
+                runs.push_back(run);
+        return runs;
     }
 };
 
@@ -180,70 +223,83 @@ TEST_F(BootstrapTest, WithEveryToolPresentNothingIsDownloaded)
     EXPECT_TRUE(curl_runs().empty());
 }
 
-TEST_F(BootstrapTest, EveryMissingToolIsFetchedUnpackedAndInstalled)
+TEST_F(BootstrapTest, EveryMissingToolIsFetchedCheckedUnpackedAndInstalled)
 {
     SetupRun run = run_setup();
-    EXPECT_EQ(run.logs, (TextLines{LOG_GET_YTDLP, L"[setup] installed yt-dlp.exe", LOG_GET_FFMPEG,
-                                   LOG_UNPACK_FFMPEG, L"[setup] installed ffmpeg.exe",
-                                   L"[setup] installed ffprobe.exe", LOG_GET_DENO, LOG_UNPACK_DENO,
+    EXPECT_EQ(run.logs, (TextLines{LOG_SUMS_YTDLP, LOG_GET_YTDLP, L"[setup] installed yt-dlp.exe", LOG_SUMS_FFMPEG,
+                                   LOG_GET_FFMPEG, LOG_UNPACK_FFMPEG, L"[setup] installed ffmpeg.exe",
+                                   L"[setup] installed ffprobe.exe", LOG_SUMS_DENO, LOG_GET_DENO, LOG_UNPACK_DENO,
                                    L"[setup] installed deno.exe"}));
     EXPECT_EQ(run.flag, (WPARAM)1);
     EXPECT_TRUE(run.reached_full) << "curl's progress bar moves the window's";
 
+    // By full path from the system folder, each run given only a name in
+    // the folder it runs in.
     std::vector<TextLines> curl = curl_runs();
-    ASSERT_EQ(curl.size(), 3u);
-    const std::wstring targets[] = {prog + L"\\yt-dlp.exe.part", temp + L"tarnvik_ffmpeg.zip",
-                                    temp + L"tarnvik_deno.zip"};
-    const wchar_t* const paths[] = {YTDLP_PATH, FFMPEG_PATH, DENO_PATH};
-    for (size_t i = 0; i < 3; i++) {
-        ASSERT_EQ(curl[i].size(), 6u);
-        EXPECT_EQ(TextLines(curl[i].begin(), curl[i].begin() + 5),
-                  (TextLines{L"-L", L"-#", L"--fail", L"-o", targets[i]}));
-        EXPECT_TRUE(ends_with(curl[i][5], paths[i])) << curl[i][5].c_str();
-        EXPECT_EQ(curl[i][5].compare(0, 8, L"https://"), 0) << curl[i][5].c_str();
+    ASSERT_EQ(curl.size(), 6u);
+    const wchar_t* const saved[] = {L"yt-dlp.sums.part",    L"yt-dlp.exe.part",    L"tarnvik_ffmpeg.sums",
+                                    L"tarnvik_ffmpeg.zip", L"tarnvik_deno.sums", L"tarnvik_deno.zip"};
+    const std::wstring paths[] = {L"/yt-dlp/yt-dlp/releases/latest/download/SHA2-256SUMS",
+                                  YTDLP_PATH,
+                                  L"/yt-dlp/FFmpeg-Builds/releases/download/latest/checksums.sha256",
+                                  FFMPEG_PATH,
+                                  std::wstring(DENO_PATH) + L".sha256sum",
+                                  DENO_PATH};
+    for (size_t i = 0; i < 6; i++) {
+        EXPECT_EQ(curl[i][0], system_folder_file(L"curl.exe"));
+        EXPECT_EQ(value_after(curl[i], L"-o"), saved[i]);
+        EXPECT_TRUE(ends_with(curl[i].back(), paths[i])) << curl[i].back().c_str();
+        EXPECT_EQ(curl[i].back().compare(0, 8, L"https://"), 0) << curl[i].back().c_str();
+        EXPECT_FALSE(has(curl[i], L"--ssl-no-revoke"));
     }
-    EXPECT_EQ(tar_runs(), (std::vector<TextLines>{
-                              {L"-xf", temp + L"tarnvik_ffmpeg.zip", L"-C", temp + L"tarnvik_ffmpeg_x"},
-                              {L"-xf", temp + L"tarnvik_deno.zip", L"-C", temp + L"tarnvik_deno_x"}}));
+    // Connection time-out, stall detection, bounded retries, an end in any case.
+    EXPECT_EQ(value_after(curl[1], L"--connect-timeout"), L"30");
+    EXPECT_EQ(value_after(curl[1], L"--speed-limit"), L"1024");
+    EXPECT_EQ(value_after(curl[1], L"--speed-time"), L"60");
+    EXPECT_EQ(value_after(curl[1], L"--retry"), L"2");
+    EXPECT_EQ(value_after(curl[1], L"--retry-max-time"), L"120");
+    EXPECT_EQ(value_after(curl[1], L"--max-time"), L"3600");
+    EXPECT_EQ(value_after(curl[0], L"--max-time"), L"120");
+    const std::wstring tar = system_folder_file(L"tar.exe");
+    EXPECT_EQ(tar_runs(), (std::vector<TextLines>{{tar, L"-xf", L"tarnvik_ffmpeg.zip", L"-C", L"tarnvik_ffmpeg_x"},
+                                                  {tar, L"-xf", L"tarnvik_deno.zip", L"-C", L"tarnvik_deno_x"}}));
 
-    EXPECT_EQ(content_of(in_prog(L"yt-dlp.exe")), L"fake download of " + curl[0][5] + L"\n");
-    EXPECT_FALSE(file_exists(in_prog(L"yt-dlp.exe.part")));
+    EXPECT_EQ(content_of(in_prog(L"yt-dlp.exe")), L"fake yt-dlp\n");
     EXPECT_EQ(content_of(in_prog(L"ffprobe.exe")),
               L"fake ffmpeg-master-latest-win64-gpl\\bin\\ffprobe.exe\n");
     EXPECT_EQ(content_of(in_prog(L"deno.exe")), L"fake deno.exe\n");
     EXPECT_FALSE(file_exists(in_prog(L"ffplay.exe"))) << "only the wanted files are taken";
-    expect_temp_clean(L"tarnvik_ffmpeg");
-    expect_temp_clean(L"tarnvik_deno");
+    expect_no_leftovers();
 }
 
 TEST_F(BootstrapTest, OnlyFfprobeMissingReplacesBothFromTheArchive)
 {
     present({L"yt-dlp", L"ffmpeg", L"deno"});
     SetupRun run = run_setup();
-    EXPECT_EQ(run.logs, (TextLines{LOG_GET_FFMPEG, LOG_UNPACK_FFMPEG, L"[setup] installed ffmpeg.exe",
-                                   L"[setup] installed ffprobe.exe"}));
+    EXPECT_EQ(run.logs, (TextLines{LOG_SUMS_FFMPEG, LOG_GET_FFMPEG, LOG_UNPACK_FFMPEG,
+                                   L"[setup] installed ffmpeg.exe", L"[setup] installed ffprobe.exe"}));
     EXPECT_EQ(run.flag, (WPARAM)1);
-    EXPECT_EQ(curl_runs().size(), 1u);
+    EXPECT_EQ(curl_runs().size(), 2u);
     EXPECT_EQ(content_of(in_prog(L"ffmpeg.exe")), L"fake ffmpeg-master-latest-win64-gpl\\bin\\ffmpeg.exe\n");
     EXPECT_TRUE(file_exists(in_prog(L"ffprobe.exe")));
     EXPECT_EQ(content_of(in_prog(L"yt-dlp.exe")), L"old copy");
-    expect_temp_clean(L"tarnvik_ffmpeg");
+    expect_no_leftovers();
 }
 
 TEST_F(BootstrapTest, BrokenYtdlpDownloadLeavesNoExeAndTheRestStillRuns)
 {
     curl_script({L"fail /yt-dlp.exe 18 4096"});  // half a file, then curl gives up
     SetupRun run = run_setup();
-    ASSERT_GE(run.logs.size(), 3u);
-    EXPECT_EQ(TextLines(run.logs.begin(), run.logs.begin() + 3),
-              (TextLines{LOG_GET_YTDLP, L"curl: (18) fake failure",
+    ASSERT_GE(run.logs.size(), 4u);
+    EXPECT_EQ(TextLines(run.logs.begin(), run.logs.begin() + 4),
+              (TextLines{LOG_SUMS_YTDLP, LOG_GET_YTDLP, L"curl: (18) fake failure",
                          L"[setup] download of yt-dlp.exe (~20 MB) FAILED (curl exit 18)"}));
     EXPECT_EQ(run.flag, (WPARAM)0);
     EXPECT_FALSE(file_exists(in_prog(L"yt-dlp.exe"))) << "a broken download would count as installed";
-    EXPECT_FALSE(file_exists(in_prog(L"yt-dlp.exe.part")));
     EXPECT_TRUE(file_exists(in_prog(L"ffmpeg.exe")));
     EXPECT_TRUE(file_exists(in_prog(L"deno.exe")));
-    EXPECT_EQ(curl_runs().size(), 3u);
+    EXPECT_EQ(curl_runs().size(), 6u);
+    expect_no_leftovers();
 }
 
 TEST_F(BootstrapTest, FailedFfmpegDownloadSkipsItsUnpackAndDenoStillRuns)
@@ -251,15 +307,15 @@ TEST_F(BootstrapTest, FailedFfmpegDownloadSkipsItsUnpackAndDenoStillRuns)
     present({L"yt-dlp"});
     curl_script({L"fail ffmpeg-master-latest-win64-gpl.zip 22"});
     SetupRun run = run_setup();
-    EXPECT_EQ(run.logs, (TextLines{LOG_GET_FFMPEG, L"curl: (22) fake failure",
+    EXPECT_EQ(run.logs, (TextLines{LOG_SUMS_FFMPEG, LOG_GET_FFMPEG, L"curl: (22) fake failure",
                                    L"[setup] download of ffmpeg (~100 MB — takes a minute) FAILED "
                                    L"(curl exit 22)",
-                                   LOG_GET_DENO, LOG_UNPACK_DENO, L"[setup] installed deno.exe"}));
+                                   LOG_SUMS_DENO, LOG_GET_DENO, LOG_UNPACK_DENO, L"[setup] installed deno.exe"}));
     EXPECT_EQ(run.flag, (WPARAM)0);
     std::vector<TextLines> tar = tar_runs();
     ASSERT_EQ(tar.size(), 1u);
-    EXPECT_EQ(tar[0][1], temp + L"tarnvik_deno.zip");
-    EXPECT_FALSE(folder_exists(temp + L"tarnvik_ffmpeg_x"));
+    EXPECT_EQ(tar[0][2], L"tarnvik_deno.zip");
+    expect_no_leftovers();
 }
 
 TEST_F(BootstrapTest, DownloadThatLeavesNoFileFails)
@@ -267,7 +323,8 @@ TEST_F(BootstrapTest, DownloadThatLeavesNoFileFails)
     present({L"yt-dlp", L"ffmpeg", L"ffprobe"});
     curl_script({L"empty deno-x86_64-pc-windows-msvc.zip"});
     SetupRun run = run_setup();
-    EXPECT_EQ(run.logs, (TextLines{LOG_GET_DENO, L"[setup] download of deno (~40 MB) FAILED (curl exit 0)"}));
+    EXPECT_EQ(run.logs, (TextLines{LOG_SUMS_DENO, LOG_GET_DENO,
+                                   L"[setup] download of deno (~40 MB) FAILED (curl exit 0)"}));
     EXPECT_EQ(run.flag, (WPARAM)0);
     EXPECT_TRUE(tar_runs().empty());
 }
@@ -275,14 +332,73 @@ TEST_F(BootstrapTest, DownloadThatLeavesNoFileFails)
 TEST_F(BootstrapTest, MissingCurlFailsEachDownload)
 {
     present({L"ffmpeg", L"ffprobe", L"deno"});
-    ASSERT_TRUE(DeleteFileW(CURL_EXE));
+    ASSERT_TRUE(DeleteFileW(system_folder_file(L"curl.exe").c_str()));
     SetupRun run = run_setup();
-    ASSERT_EQ(run.logs.size(), 4u);  // the third is Windows' text for error 2
+    ASSERT_EQ(run.logs.size(), 5u);  // the third is Windows' text for error 2
     run.logs.erase(run.logs.begin() + 2);
-    EXPECT_EQ(run.logs, (TextLines{LOG_GET_YTDLP, L"[tarnvik] failed to start process (error 2)",
-                                   L"[setup] download of yt-dlp.exe (~20 MB) FAILED "
-                                   L"(curl exit 4294967295)"}));
+    EXPECT_EQ(run.logs, (TextLines{LOG_SUMS_YTDLP, L"[tarnvik] failed to start process (error 2)",
+                                   L"[setup] download of checksums for yt-dlp FAILED (curl exit 4294967295)",
+                                   L"[setup] yt-dlp not installed: its publisher's checksums could not be fetched"}));
     EXPECT_EQ(run.flag, (WPARAM)0);
+}
+
+TEST_F(BootstrapTest, DownloadThatDiffersFromThePublishedSumIsNotInstalled)
+{
+    // A "sign in" page, as a hotel's or a proxy's network answers with 200.
+    ASSERT_TRUE(write_file(root + L"\\portal.html", "<html><body>Please sign in</body></html>\n"));
+    curl_script({L"serve /yt-dlp.exe " + root + L"\\portal.html",
+                 L"serve ffmpeg-master-latest-win64-gpl.zip " + root + L"\\portal.html"});
+    SetupRun run = run_setup();
+    EXPECT_EQ(run.flag, (WPARAM)0);
+    EXPECT_TRUE(has(run.logs, L"[setup] yt-dlp not installed: the download does not match its publisher's "
+                              L"checksum (damaged, or not the real file)"));
+    EXPECT_TRUE(has(run.logs, L"[setup] ffmpeg not installed: the download does not match its publisher's "
+                              L"checksum (damaged, or not the real file)"));
+    EXPECT_FALSE(has(run.logs, LOG_UNPACK_FFMPEG));
+    EXPECT_EQ(entries(prog), TextLines{L"deno.exe"});
+    expect_no_leftovers();
+}
+
+TEST_F(BootstrapTest, SumsThatCannotBeFetchedOrDoNotListTheFileFailTheStep)
+{
+    present({L"deno"});
+    ASSERT_TRUE(write_lines(root + L"\\lgpl-only.sha256",
+                            {std::wstring(64, L'b') + L"  ffmpeg-master-latest-win64-lgpl.zip"}));
+    curl_script({L"fail /SHA2-256SUMS 22 0 The requested URL returned error: 404 Not Found",
+                 L"serve /checksums.sha256 " + root + L"\\lgpl-only.sha256"});
+    SetupRun run = run_setup();
+    EXPECT_EQ(run.flag, (WPARAM)0);
+    // The 404 is tried once more after a pause; the file itself is never fetched.
+    EXPECT_EQ(curl_runs_for(L"/SHA2-256SUMS").size(), 2u);
+    EXPECT_TRUE(curl_runs_for(L"/yt-dlp.exe").empty());
+    EXPECT_TRUE(curl_runs_for(L"gpl.zip").empty());
+    EXPECT_TRUE(has(run.logs, L"[setup] checksums for yt-dlp: not on the server right now (404) — trying again in "
+                              L"0 s ..."));
+    EXPECT_TRUE(has(run.logs, L"[setup] yt-dlp not installed: its publisher's checksums could not be fetched"));
+    EXPECT_TRUE(has(run.logs, L"[setup] ffmpeg not installed: its publisher's checksums do not list the download"));
+    EXPECT_EQ(entries(prog), TextLines{L"deno.exe"});
+    expect_no_leftovers();
+}
+
+TEST_F(BootstrapTest, OnlyAnUncheckableRevocationIsRetriedWithoutTheCheck)
+{
+    curl_script({L"revocation /yt-dlp.exe schannel: next InitializeSecurityContext failed: Unknown error "
+                 L"(0x80092012) - The revocation function was unable to check revocation for the certificate.",
+                 L"fail gpl.zip 35 0 schannel: next InitializeSecurityContext failed: CRYPT_E_REVOKED "
+                 L"(0x80092010) - The certificate is revoked.",
+                 L"fail msvc.zip 35 0 schannel: failed to receive handshake, SSL/TLS connection failed"});
+    SetupRun run = run_setup();
+    std::vector<TextLines> ytdlp = curl_runs_for(L"/yt-dlp.exe");
+    ASSERT_EQ(ytdlp.size(), 2u);
+    EXPECT_FALSE(has(ytdlp[0], L"--ssl-no-revoke"));
+    EXPECT_TRUE(has(ytdlp[1], L"--ssl-no-revoke"));
+    EXPECT_TRUE(has(run.logs, L"[setup] the certificate's revocation could not be checked (a proxy or firewall may "
+                              L"block it) — trying yt-dlp.exe (~20 MB) again without that check"));
+    EXPECT_EQ(content_of(in_prog(L"yt-dlp.exe")), L"fake yt-dlp\n") << "and still checked against its sum";
+    EXPECT_EQ(curl_runs_for(L"gpl.zip").size(), 1u);
+    EXPECT_EQ(curl_runs_for(L"msvc.zip").size(), 1u);
+    EXPECT_EQ(run.flag, (WPARAM)0);
+    EXPECT_EQ(entries(prog), TextLines{L"yt-dlp.exe"});
 }
 
 TEST_F(BootstrapTest, ArchiveWithoutAWantedFileFailsTheStep)
@@ -290,11 +406,11 @@ TEST_F(BootstrapTest, ArchiveWithoutAWantedFileFailsTheStep)
     present({L"yt-dlp", L"deno"});
     archive(L"ffmpeg.list", {std::wstring(FFMPEG_DIR) + L"/bin/ffmpeg.exe"});
     SetupRun run = run_setup();
-    EXPECT_EQ(run.logs, (TextLines{LOG_GET_FFMPEG, LOG_UNPACK_FFMPEG, L"[setup] installed ffmpeg.exe",
-                                   L"[setup] install of ffprobe.exe FAILED"}));
+    EXPECT_EQ(run.logs, (TextLines{LOG_SUMS_FFMPEG, LOG_GET_FFMPEG, LOG_UNPACK_FFMPEG,
+                                   L"[setup] installed ffmpeg.exe", L"[setup] install of ffprobe.exe FAILED"}));
     EXPECT_EQ(run.flag, (WPARAM)0) << "a missing ffprobe must not end as 'all tools ready'";
     EXPECT_TRUE(file_exists(in_prog(L"ffmpeg.exe")));
-    expect_temp_clean(L"tarnvik_ffmpeg");
+    expect_no_leftovers();
 }
 
 TEST_F(BootstrapTest, FailedUnpackCleansUpAndFails)
@@ -303,12 +419,12 @@ TEST_F(BootstrapTest, FailedUnpackCleansUpAndFails)
     ASSERT_TRUE(write_lines(SYSTEM_TAR_SCRIPT,
                             {L"args " + root + L"\\tar-args.txt", L"fail tarnvik_deno.zip 1"}));
     SetupRun run = run_setup();
-    ASSERT_EQ(run.logs.size(), 4u);
-    EXPECT_EQ(run.logs[1], LOG_UNPACK_DENO);
-    EXPECT_EQ(run.logs[3], L"[setup] unpack FAILED") << "tar's own error line comes before";
+    ASSERT_EQ(run.logs.size(), 5u);
+    EXPECT_EQ(run.logs[2], LOG_UNPACK_DENO);
+    EXPECT_EQ(run.logs[4], L"[setup] unpack FAILED") << "tar's own error line comes before";
     EXPECT_EQ(run.flag, (WPARAM)0);
     EXPECT_FALSE(file_exists(in_prog(L"deno.exe")));
-    expect_temp_clean(L"tarnvik_deno");
+    expect_no_leftovers();
 }
 
 TEST_F(BootstrapTest, NameInOtherLetterCaseIsStoredUnderTheWantedName)
@@ -344,19 +460,22 @@ TEST_F(BootstrapTest, TemporaryFolderOnAnotherFileSystemIsCopiedAcross)
     EXPECT_TRUE(file_exists(in_prog(L"deno.exe")));
 }
 
-TEST_F(BootstrapTest, TemporaryPathWithSpacesStaysWhole)
+TEST_F(BootstrapTest, TemporaryFolderOutsideTheCodePageNeverReachesCurlOrTar)
 {
-    use_temp(root + L"\\temp with spaces");
+    // The older curl.exe and tar.exe read their arguments in the ANSI code
+    // page: they must get nothing but ASCII.
+    use_temp(root + L"\\temp with spaces ÿ Ω 日本");
     present({L"yt-dlp", L"ffmpeg", L"ffprobe"});
     SetupRun run = run_setup();
     EXPECT_EQ(run.flag, (WPARAM)1);
-    std::vector<TextLines> curl = curl_runs();
-    ASSERT_EQ(curl.size(), 1u);
-    EXPECT_EQ(curl[0][4], temp + L"tarnvik_deno.zip");
-    EXPECT_EQ(tar_runs(), (std::vector<TextLines>{
-                              {L"-xf", temp + L"tarnvik_deno.zip", L"-C", temp + L"tarnvik_deno_x"}}));
+    std::vector<TextLines> runs = curl_runs(), tar = tar_runs();
+    runs.insert(runs.end(), tar.begin(), tar.end());
+    EXPECT_EQ(runs.size(), 3u);
+    for (const TextLines& args : runs)
+        for (const std::wstring& arg : args)
+            EXPECT_TRUE(std::all_of(arg.begin(), arg.end(), [](wchar_t c) { return c < 128; })) << arg.c_str();
     EXPECT_TRUE(file_exists(in_prog(L"deno.exe")));
-    expect_temp_clean(L"tarnvik_deno");  // the removal line quotes the folder
+    expect_no_leftovers();  // the removal line quotes the folder
 }
 
 }  // namespace

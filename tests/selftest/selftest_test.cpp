@@ -59,6 +59,19 @@ TEST_F(Selftest, TheSwitchCountsAnywhereOnTheCommandLine)
     EXPECT_EQ(result_file(), all_passed());
 }
 
+TEST_F(Selftest, ACmdExeNextToTarnvikIsNeverRun)
+{
+    // As a cmd.exe lying in a Downloads folder beside Tarnvik.exe: this one
+    // ends with 99 for anything, so checks run with it would fail.
+    const std::wstring copy = dir + L"\\Tarnvik.exe";
+    ASSERT_TRUE(CopyFileW(bin_program(L"Tarnvik.exe").c_str(), copy.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(bin_program(L"child.exe").c_str(), (dir + L"\\cmd.exe").c_str(), FALSE));
+    DWORD code = 12345;
+    ASSERT_TRUE(run_program(quoted(copy) + L" --selftest", dir.c_str(), SELFTEST_WAIT_MS, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(result_file(), all_passed());
+}
+
 TEST_F(Selftest, AResultFileThatCannotBeWrittenFailsTheRun)
 {
     ASSERT_TRUE(CreateDirectoryW((dir + L"\\selftest.txt").c_str(), NULL));

@@ -1,6 +1,8 @@
 // Script files, recorded arguments and installed places of the test doubles.
 #include "support/doubles.h"
 #include <windows.h>
+#include <ctype.h>
+#include "jobs/sha256.h"
 #include "proc/tools.h"
 #include "support/programs.h"
 
@@ -67,6 +69,56 @@ std::vector<TextLines> read_runs(const std::wstring& path)
     return runs;
 }
 
+static std::string sum_of(const std::wstring& path)
+{
+    char hex[SHA256_HEX_CAP] = "";
+    sha256_file(path.c_str(), hex);
+    return hex;
+}
+
+static std::string upper(std::string text)
+{
+    for (char& c : text)
+        c = (char)toupper((unsigned char)c);
+    return text;
+}
+
+// Windows PowerShell's own redirection: UTF-16 LE with a byte-order mark.
+static std::string utf16le(const std::string& ascii)
+{
+    std::string bytes = "\xFF\xFE";
+    for (char c : ascii)
+        bytes += std::string(1, c) + '\0';
+    return bytes;
+}
+
+TextLines publish_tools(const std::wstring& folder)
+{
+    const std::string other(SHA256_HEX_DIGITS, 'a');
+    write_file(folder + L"\\SHA2-256SUMS",
+               other + "  yt-dlp_x86.exe\n" + sum_of(folder + L"\\yt-dlp.payload") + "  yt-dlp.exe\n");
+    write_file(folder + L"\\checksums.sha256",
+               sum_of(folder + L"\\ffmpeg.list") + "  ffmpeg-master-latest-win64-gpl.zip\n" + other +
+                   "  ffmpeg-master-latest-win64-lgpl.zip\n");
+    write_file(folder + L"\\deno.sha256sum",
+               utf16le("\r\nAlgorithm : SHA256\r\nHash      : " + upper(sum_of(folder + L"\\deno.list")) +
+                       "\r\nPath      : D:\\a\\deno\\deno\\target\\release\\deno-x86_64-pc-windows-msvc.zip"
+                       "\r\n\r\n\r\n"));
+    return {L"serve /yt-dlp.exe " + folder + L"\\yt-dlp.payload",
+            L"serve /SHA2-256SUMS " + folder + L"\\SHA2-256SUMS",
+            L"serve /ffmpeg-master-latest-win64-gpl.zip " + folder + L"\\ffmpeg.list",
+            L"serve /checksums.sha256 " + folder + L"\\checksums.sha256",
+            L"serve /deno-x86_64-pc-windows-msvc.zip " + folder + L"\\deno.list",
+            L"serve /deno-x86_64-pc-windows-msvc.zip.sha256sum " + folder + L"\\deno.sha256sum"};
+}
+
+std::wstring system_folder_file(const wchar_t* name)
+{
+    wchar_t folder[MAX_PATH] = L"";
+    GetSystemDirectoryW(folder, MAX_PATH);
+    return std::wstring(folder) + L"\\" + name;
+}
+
 static bool copy_program(const wchar_t* double_name, const std::wstring& target)
 {
     return CopyFileW(bin_program(double_name).c_str(), target.c_str(), FALSE) != 0;
@@ -81,7 +133,8 @@ bool install_system_fakes()
 {
     DeleteFileW(SYSTEM_CURL_SCRIPT);
     DeleteFileW(SYSTEM_TAR_SCRIPT);
-    return copy_program(L"fake_curl.exe", CURL_EXE) && copy_program(L"fake_tar.exe", TAR_EXE);
+    return copy_program(L"fake_curl.exe", system_folder_file(CURL_EXE)) &&
+           copy_program(L"fake_tar.exe", system_folder_file(TAR_EXE));
 }
 
 bool file_exists(const std::wstring& path)

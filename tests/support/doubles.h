@@ -22,10 +22,20 @@ TextLines read_lines(const std::wstring& path);
 // (an empty line ends each run's arguments).
 std::vector<TextLines> read_runs(const std::wstring& path);
 
+// What the fake curl serves as the three tools' releases, from folder:
+// yt-dlp.payload (yt-dlp.exe's bytes), ffmpeg.list and deno.list (the
+// archives' entries for the fake tar), all written by the caller, and the
+// sums file each publisher puts beside its file, written here from their
+// SHA-256 in the publisher's own form. Returns the fake curl's serve lines.
+TextLines publish_tools(const std::wstring& folder);
+
+// name in the system folder, as Windows reports it.
+std::wstring system_folder_file(const wchar_t* name);
+
 // Copies fake_ytdlp.exe from beside the test as folder\yt-dlp.exe.
 bool install_fake_ytdlp(const std::wstring& folder);
-// Copies fake_curl.exe and fake_tar.exe over the fixed system paths of curl
-// and tar (in the test's Wine prefix) and removes their old scripts.
+// Copies fake_curl.exe and fake_tar.exe over curl.exe and tar.exe in the
+// system folder (of the test's Wine prefix) and removes their old scripts.
 bool install_system_fakes();
 
 // True when path names an existing file (not a folder).

@@ -153,3 +153,11 @@ bool read_file(const std::wstring& path, std::string* bytes)
     CloseHandle(file);
     return true;
 }
+
+double now_seconds()
+{
+    LARGE_INTEGER count, frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return (double)count.QuadPart / (double)frequency.QuadPart;
+}

@@ -23,6 +23,9 @@ bool start_program(const std::wstring& cmdline, HANDLE input, HANDLE output,
 bool run_program(const std::wstring& cmdline, const wchar_t* cwd, DWORD timeout_ms,
                  DWORD* exit_code);
 
+// A steady clock in seconds, for the benchmarks.
+double now_seconds();
+
 // A fresh, empty folder under the temporary folder; empty string on failure.
 std::wstring make_scratch_dir(const wchar_t* prefix);
 // Removes a folder with everything in it.

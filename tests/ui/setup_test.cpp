@@ -17,6 +17,9 @@ const wchar_t ALL_READY[] = L"[setup] all tools ready — you can cut clips now.
 const wchar_t SOME_FAILED[] =
     L"[setup] some downloads failed — check your internet connection and restart the app to retry.";
 const wchar_t NONE_FOOTER[] = L"Tools ready: (none)    MISSING: yt-dlp, ffmpeg, deno";
+const wchar_t UNWRITABLE[] = L"Tarnvik needs its own writable folder.";
+const wchar_t UNWRITABLE_ADVICE[] =
+    L" — move Tarnvik.exe to a folder of its own that you can write to, such as C:\\Tools\\Tarnvik.";
 const DWORD SETUP_TIMEOUT_MS = 60000;
 
 bool log_has(const UiApp& app, const wchar_t* line)
@@ -76,12 +79,11 @@ TEST_F(FirstRunTest, YesFetchesEveryToolAndRefreshesTheFooter)
     ASSERT_TRUE(install_system_fakes());
     start(L"first run yes", nullptr);
     EXPECT_EQ(ui_text(app, ID_FOOT), NONE_FOOTER);
-    ASSERT_TRUE(write_lines(app.dir + L"\\ffmpeg.zip.txt", {L"ffmpeg-master-latest-win64-gpl/bin/ffmpeg.exe",
-                                                            L"ffmpeg-master-latest-win64-gpl/bin/ffprobe.exe"}));
-    ASSERT_TRUE(write_lines(app.dir + L"\\deno.zip.txt", {L"deno.exe"}));
-    ASSERT_TRUE(write_lines(SYSTEM_CURL_SCRIPT,
-                            {L"serve ffmpeg-master-latest-win64-gpl.zip " + app.dir + L"\\ffmpeg.zip.txt",
-                             L"serve deno-x86_64-pc-windows-msvc.zip " + app.dir + L"\\deno.zip.txt"}));
+    ASSERT_TRUE(write_lines(app.dir + L"\\ffmpeg.list", {L"ffmpeg-master-latest-win64-gpl/bin/ffmpeg.exe",
+                                                         L"ffmpeg-master-latest-win64-gpl/bin/ffprobe.exe"}));
+    ASSERT_TRUE(write_lines(app.dir + L"\\deno.list", {L"deno.exe"}));
+    ASSERT_TRUE(write_file(app.dir + L"\\yt-dlp.payload", "fake yt-dlp\n"));
+    ASSERT_TRUE(write_lines(SYSTEM_CURL_SCRIPT, publish_tools(app.dir)));
     download_tools();
     EXPECT_EQ(ui_text(app, ID_STATUS), L"ready");
     EXPECT_EQ(ui_text(app, ID_FOOT), clips_footer());
@@ -101,6 +103,27 @@ TEST_F(FirstRunTest, OnlyFfprobeMissingAsksAndAFailedDownloadSaysSo)
     EXPECT_EQ(ui_text(app, ID_STATUS), L"setup incomplete — see log");
     EXPECT_TRUE(wait_until([&] { return log_has(app, SOME_FAILED); }, SHORT_TIMEOUT_MS));
     EXPECT_EQ(ui_text(app, ID_FOOT), clips_footer());
+}
+
+TEST_F(FirstRunTest, UnwritableProgramFolderGetsNoOfferAndClipsFailTheSameClearWay)
+{
+    const std::wstring dir = L"R:\\Tarnvik";  // holds Tarnvik.exe alone
+    ASSERT_FALSE(write_file(dir + L"\\probe", "x"))
+        << "R:\\Tarnvik must be a folder nobody can write; ctest makes it (test ui_readonly_folder)";
+    ASSERT_TRUE(ui_launch(app, dir));
+    ASSERT_TRUE(wait_until([&] { return log_has(app, (L"[tarnvik] cannot write to " + dir + UNWRITABLE_ADVICE).c_str()); },
+                           SHORT_TIMEOUT_MS));
+    EXPECT_EQ(ui_question(app), nullptr);
+    EXPECT_EQ(ui_text(app, ID_STATUS), UNWRITABLE);
+    EXPECT_EQ(ui_text(app, ID_FOOT), NONE_FOOTER);
+
+    ui_set_text(app, ID_URL, L"https://example.com/watch?v=1");
+    ui_click(app, ID_CUT);
+    ASSERT_TRUE(wait_until(
+        [&] { return log_has(app, (L"[tarnvik] cannot write to " + dir + L"\\clips" + UNWRITABLE_ADVICE).c_str()); },
+        SHORT_TIMEOUT_MS));
+    EXPECT_EQ(ui_text(app, ID_STATUS), UNWRITABLE);
+    EXPECT_TRUE(ui_enabled(app, ID_CUT));
 }
 
 }  // namespace

@@ -77,11 +77,11 @@ void record_folder_opens()
 
 // The fake curl and tar must not outlive the tests: Tarnvik run by hand in
 // this prefix would "download" their made-up tools.
-void remove_system_fake(const wchar_t* installed, const wchar_t* fake)
+void remove_system_fake(const std::wstring& installed, const wchar_t* fake)
 {
     std::string ours, there;
     if (read_file(bin_program(fake), &ours) && read_file(installed, &there) && ours == there)
-        DeleteFileW(installed);
+        DeleteFileW(installed.c_str());
 }
 
 class UiEnvironment : public ::testing::Environment {
@@ -95,8 +95,8 @@ public:
     void TearDown() override
     {
         restore_folder_open();
-        remove_system_fake(CURL_EXE, L"fake_curl.exe");
-        remove_system_fake(TAR_EXE, L"fake_tar.exe");
+        remove_system_fake(system_folder_file(CURL_EXE), L"fake_curl.exe");
+        remove_system_fake(system_folder_file(TAR_EXE), L"fake_tar.exe");
         DeleteFileW(SYSTEM_CURL_SCRIPT);
         DeleteFileW(SYSTEM_TAR_SCRIPT);
     }

@@ -1,0 +1,191 @@
+#include "text/sums.h"
+
+#include <cstring>
+
+namespace {
+
+enum { LINE_CAP = 1024 };
+
+// Hands out a sums file's characters one by one, whatever its encoding.
+// Only ASCII matters here (hex digits, keys, file names); any other UTF-16
+// unit becomes DEL, which no wanted name holds.
+struct Reader {
+    const unsigned char* bytes;
+    size_t length;
+    size_t pos;
+    int wide;        // UTF-16
+    int big_endian;
+};
+
+const char NOT_ASCII = 0x7F;
+
+Reader open_reader(const unsigned char* bytes, size_t length)
+{
+    Reader r = {bytes, length, 0, 0, 0};
+    if (length >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        r.pos = 3;
+    } else if (length >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+        r.pos = 2;
+        r.wide = 1;
+    } else if (length >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) {
+        r.pos = 2;
+        r.wide = 1;
+        r.big_endian = 1;
+    }
+    return r;
+}
+
+// The next character, or -1 at the end (a lone last byte of UTF-16 included).
+int next_char(Reader& r)
+{
+    if (!r.wide)
+        return r.pos < r.length ? r.bytes[r.pos++] : -1;
+    if (r.pos + 1 >= r.length)
+        return -1;
+    unsigned first = r.bytes[r.pos], second = r.bytes[r.pos + 1];
+    r.pos += 2;
+    unsigned unit = r.big_endian ? (first << 8) | second : (second << 8) | first;
+    return unit < 0x80 ? (int)unit : NOT_ASCII;
+}
+
+int is_blank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+// The next line without its line end and trailing blanks; 0 at the end.
+// A longer line than fits is cut: no entry of interest is that long.
+int next_line(Reader& r, char (&line)[LINE_CAP])
+{
+    int c = next_char(r);
+    if (c < 0)
+        return 0;
+    size_t n = 0;
+    for (; c >= 0 && c != '\n'; c = next_char(r))
+        if (n < LINE_CAP - 1)
+            line[n++] = (char)c;
+    while (n > 0 && is_blank(line[n - 1]))
+        n--;
+    line[n] = '\0';
+    return 1;
+}
+
+int is_hex_digit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// 1 when text begins with exactly 64 hex digits followed by end or stop.
+int is_sum(const char* text, char stop)
+{
+    for (int i = 0; i < SHA256_HEX_DIGITS; i++)
+        if (!is_hex_digit(text[i]))
+            return 0;
+    return text[SHA256_HEX_DIGITS] == '\0' || text[SHA256_HEX_DIGITS] == stop;
+}
+
+void copy_sum(const char* text, char (&hex)[SHA256_HEX_CAP])
+{
+    std::memcpy(hex, text, SHA256_HEX_DIGITS);
+    hex[SHA256_HEX_DIGITS] = '\0';
+}
+
+// "HEX  NAME" or "HEX *NAME" (binary mode) naming name.
+int is_sum_line_for(const char* line, const char* name)
+{
+    const char* mark = line + SHA256_HEX_DIGITS + 1;
+    return is_sum(line, ' ') && line[SHA256_HEX_DIGITS] == ' ' && (*mark == ' ' || *mark == '*') &&
+           std::strcmp(mark + 1, name) == 0;
+}
+
+// The value of a PowerShell list line "Key   : value" with that key, or null.
+const char* field_value(const char* line, const char* key)
+{
+    size_t key_length = std::strlen(key);
+    if (std::strncmp(line, key, key_length) != 0)
+        return nullptr;
+    const char* p = line + key_length;
+    while (*p == ' ')
+        p++;
+    if (*p != ':')
+        return nullptr;
+    p++;
+    while (*p == ' ')
+        p++;
+    return p;
+}
+
+// The last part of a Windows or Unix path.
+const char* base_name(const char* path)
+{
+    const char* base = path;
+    for (const char* p = path; *p; p++)
+        if (*p == '\\' || *p == '/')
+            base = p + 1;
+    return base;
+}
+
+// One PowerShell record (lines up to a blank one) as read so far.
+struct Record {
+    char hex[SHA256_HEX_CAP];
+    int has_sum;
+    int names_file;
+};
+
+void read_field(const char* line, const char* name, Record& record)
+{
+    const char* value = field_value(line, "Hash");
+    if (value && is_sum(value, '\0')) {
+        copy_sum(value, record.hex);
+        record.has_sum = 1;
+    }
+    value = field_value(line, "Path");
+    if (value)
+        record.names_file = std::strcmp(base_name(value), name) == 0;
+}
+
+}  // namespace
+
+int find_listed_sum(const unsigned char* bytes, size_t length, const char* name,
+                    char (&hex)[SHA256_HEX_CAP])
+{
+    Reader reader = open_reader(bytes, length);
+    char line[LINE_CAP];
+    Record record = {{0}, 0, 0};
+    for (int more = next_line(reader, line);; more = next_line(reader, line)) {
+        if (more && is_sum_line_for(line, name)) {
+            copy_sum(line, hex);
+            return 1;
+        }
+        // A record ends at a blank line or with the file.
+        if (!more || !line[0]) {
+            if (record.has_sum && record.names_file) {
+                copy_sum(record.hex, hex);
+                return 1;
+            }
+            record = Record{{0}, 0, 0};
+            if (!more)
+                return 0;
+            continue;
+        }
+        read_field(line, name, record);
+    }
+}
+
+int same_sum(const char* a, const char* b)
+{
+    if (std::strlen(a) != SHA256_HEX_DIGITS || std::strlen(b) != SHA256_HEX_DIGITS)
+        return 0;
+    for (int i = 0; i < SHA256_HEX_DIGITS; i++) {
+        char x = a[i], y = b[i];
+        if (!is_hex_digit(x) || !is_hex_digit(y))
+            return 0;
+        if (x >= 'A' && x <= 'F')
+            x = (char)(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'F')
+            y = (char)(y - 'A' + 'a');
+        if (x != y)
+            return 0;
+    }
+    return 1;
+}

@@ -1,0 +1,17 @@
+// The SHA-256 sums that the tools' publishers put next to their files:
+// finding the sum listed for one file, and comparing two sums.
+#pragma once
+#include <cstddef>
+
+enum { SHA256_HEX_DIGITS = 64, SHA256_HEX_CAP = SHA256_HEX_DIGITS + 1 };
+
+// Looks name up in a sums file as it was downloaded: UTF-8, or UTF-16 LE or
+// BE with a byte-order mark; LF or CR LF line ends. Two forms are read:
+//   lines "HEX  NAME" (sha256sum; "HEX *NAME" too), and
+//   PowerShell hash records ("Hash : HEX" with "Path : ...\NAME").
+// 1 with the 64 hex digits as listed in hex; 0 when no entry names name.
+int find_listed_sum(const unsigned char* bytes, size_t length, const char* name,
+                    char (&hex)[SHA256_HEX_CAP]);
+
+// 1 when a and b are the same sum, hex letter case aside.
+int same_sum(const char* a, const char* b);
