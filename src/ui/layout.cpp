@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include "jobs/firefox.h"
 #include "jobs/globals.h"
+#include "ui/dpi.h"
 #include "ui/rules.h"
 #include "ui/window.h"
 
@@ -36,33 +37,58 @@ static const wchar_t HELP_TEXT[] =
     L"Times work with or without colons:  5:38 and 338 both mean 5 min 38 s (1:02:03 works too).  "
     L"Leave End blank to clip to the end of the video.";
 
-// In creation order, which is also the order the window keeps its children in.
+// Alt and the letter after "&" reach a control; a label's key moves to the
+// field after it.
+static const wchar_t URL_LABEL[] = L"Video &URL";
+static const wchar_t START_LABEL[] = L"&Start";
+static const wchar_t END_LABEL[] = L"&End";
+static const wchar_t QUALITY_LABEL[] = L"&Quality";
+static const wchar_t COOKIES_LABEL[] = L"Coo&kies from";
+static const wchar_t MP4_TEXT[] = L"Prefer &MP4 / H.264 (most compatible)";
+static const wchar_t EXACT_TEXT[] = L"E&xact cut (re-encodes at cut points; slower, no glitchy first frames)";
+static const wchar_t NOAUDIO_TEXT[] = L"No &audio (video only)";
+static const wchar_t OPEN_TEXT[] = L"&Open clips folder";
+
+// Tab visits the WS_TABSTOP controls in table order. A new WS_GROUP ends
+// the group before it, so the arrow keys move only between the three
+// options and never onto a label or the status line.
+static const DWORD TAB_STOP = WS_TABSTOP | WS_GROUP;
+
+// In creation order, which is also the order the window keeps its children
+// in and the Tab order. Positions and sizes are pixels at 96 DPI.
 static const ControlSpec CONTROLS[] = {
-    {L"STATIC", L"Video URL", 0, 0, 14, 12, 200, 18, FONT_BOLD, nullptr},
-    {L"EDIT", L"", IDC_URL, WS_BORDER | ES_AUTOHSCROLL, 14, 32, 636, 26, FONT_MONO, &g_url},
+    {L"STATIC", URL_LABEL, 0, 0, 14, 12, 200, 18, FONT_BOLD, nullptr},
+    {L"EDIT", L"", IDC_URL, WS_BORDER | ES_AUTOHSCROLL | TAB_STOP, 14, 32, 636, 26, FONT_MONO, &g_url},
     {L"STATIC", HELP_TEXT, 0, 0, 14, 66, 636, 32, FONT_PLAIN, nullptr},
-    {L"STATIC", L"Start", 0, 0, 14, 104, 60, 18, FONT_BOLD, nullptr},
-    {L"EDIT", L"", IDC_START, WS_BORDER | ES_CENTER, 14, 122, 110, 28, FONT_MONO, &g_start},
+    {L"STATIC", START_LABEL, 0, 0, 14, 104, 60, 18, FONT_BOLD, nullptr},
+    {L"EDIT", L"", IDC_START, WS_BORDER | ES_CENTER | TAB_STOP, 14, 122, 110, 28, FONT_MONO, &g_start},
     {L"STATIC", L"→", 0, SS_CENTER, 130, 128, 30, 18, FONT_PLAIN, nullptr},
-    {L"STATIC", L"End", 0, 0, 166, 104, 60, 18, FONT_BOLD, nullptr},
-    {L"EDIT", L"", IDC_END, WS_BORDER | ES_CENTER, 166, 122, 110, 28, FONT_MONO, &g_end},
-    {L"STATIC", L"Quality", 0, 0, 306, 104, 100, 18, FONT_BOLD, nullptr},
-    {L"COMBOBOX", L"", IDC_QUALITY, WS_VSCROLL | CBS_DROPDOWNLIST, 306, 122, 160, 200, FONT_PLAIN, &g_quality},
-    {L"STATIC", L"Cookies from", 0, 0, 486, 104, 120, 18, FONT_BOLD, nullptr},
-    {L"COMBOBOX", L"", IDC_COOKIES, WS_VSCROLL | CBS_DROPDOWNLIST, 486, 122, 164, 200, FONT_PLAIN, &g_cookies},
-    {L"BUTTON", L"Prefer MP4 / H.264 (most compatible)", IDC_MP4, BS_AUTOCHECKBOX, 14, 162, 320, 20, FONT_PLAIN,
-     &g_mp4},
-    {L"BUTTON", L"Exact cut (re-encodes at cut points; slower, no glitchy first frames)", IDC_EXACT,
-     BS_AUTOCHECKBOX, 14, 184, 520, 20, FONT_PLAIN, &g_exact},
-    {L"BUTTON", L"No audio (video only)", IDC_NOAUDIO, BS_AUTOCHECKBOX, 14, 206, 320, 20, FONT_PLAIN, &g_noaudio},
-    {L"BUTTON", L"Cut clip", IDC_CUT, BS_DEFPUSHBUTTON, 14, 238, 120, 32, FONT_BOLD, &g_cut},
-    {L"BUTTON", L"Open clips folder", IDC_OPEN, BS_PUSHBUTTON, 144, 238, 150, 32, FONT_PLAIN, nullptr},
-    {L"STATIC", L"", IDC_STATUS, 0, 306, 245, 344, 20, FONT_MONO, &g_status},
+    {L"STATIC", END_LABEL, 0, 0, 166, 104, 60, 18, FONT_BOLD, nullptr},
+    {L"EDIT", L"", IDC_END, WS_BORDER | ES_CENTER | TAB_STOP, 166, 122, 110, 28, FONT_MONO, &g_end},
+    {L"STATIC", QUALITY_LABEL, 0, 0, 306, 104, 100, 18, FONT_BOLD, nullptr},
+    {L"COMBOBOX", L"", IDC_QUALITY, WS_VSCROLL | CBS_DROPDOWNLIST | TAB_STOP, 306, 122, 160, 200, FONT_PLAIN,
+     &g_quality},
+    {L"STATIC", COOKIES_LABEL, 0, 0, 486, 104, 120, 18, FONT_BOLD, nullptr},
+    {L"COMBOBOX", L"", IDC_COOKIES, WS_VSCROLL | CBS_DROPDOWNLIST | TAB_STOP, 486, 122, 164, 200, FONT_PLAIN,
+     &g_cookies},
+    {L"BUTTON", MP4_TEXT, IDC_MP4, BS_AUTOCHECKBOX | TAB_STOP, 14, 162, 320, 20, FONT_PLAIN, &g_mp4},
+    {L"BUTTON", EXACT_TEXT, IDC_EXACT, BS_AUTOCHECKBOX | WS_TABSTOP, 14, 184, 520, 20, FONT_PLAIN, &g_exact},
+    {L"BUTTON", NOAUDIO_TEXT, IDC_NOAUDIO, BS_AUTOCHECKBOX | WS_TABSTOP, 14, 206, 320, 20, FONT_PLAIN, &g_noaudio},
+    {L"BUTTON", CUT_TEXT, IDC_CUT, BS_DEFPUSHBUTTON | TAB_STOP, 14, 238, 120, 32, FONT_BOLD, &g_cut},
+    {L"BUTTON", OPEN_TEXT, IDC_OPEN, BS_PUSHBUTTON | TAB_STOP, 144, 238, 150, 32, FONT_PLAIN, nullptr},
+    // The status line and the footer show file names and folders as they
+    // are: an "&" in them is no access key.
+    {L"STATIC", L"", IDC_STATUS, SS_NOPREFIX | WS_GROUP, 306, 245, 344, 20, FONT_MONO, &g_status},
     {PROGRESS_CLASSW, nullptr, IDC_PROGRESS, PBS_SMOOTH, 14, 280, 636, 14, FONT_UNSET, &g_progress},
-    {L"EDIT", L"", IDC_LOG, WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, 14, 302, 636, 250,
-     FONT_MONO, &g_log},
-    {L"STATIC", L"", IDC_FOOT, 0, 14, 560, 636, 20, FONT_PLAIN, &g_foot},
+    {L"EDIT", L"", IDC_LOG, WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | TAB_STOP, 14, 302,
+     636, 250, FONT_MONO, &g_log},
+    {L"STATIC", L"", IDC_FOOT, SS_NOPREFIX, 14, 560, 636, 20, FONT_PLAIN, &g_foot},
 };
+
+enum { CONTROL_COUNT = sizeof CONTROLS / sizeof CONTROLS[0] };
+
+// Every control, labels included, in table order: a new DPI moves them all.
+static HWND s_controls[CONTROL_COUNT];
 
 static HWND create_child(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int width,
                          int height, int id)
@@ -100,6 +126,14 @@ static HWND make_control(const ControlSpec& spec)
               font_of(spec.font));
 }
 
+// Where a control sits at dpi. The edges are scaled rather than the width,
+// so that controls which end in one line at 96 DPI still do.
+static RECT placed_at(const ControlSpec& spec, int dpi)
+{
+    return RECT{scale_to_dpi(spec.x, dpi), scale_to_dpi(spec.y, dpi), scale_to_dpi(spec.x + spec.width, dpi),
+                scale_to_dpi(spec.y + spec.height, dpi)};
+}
+
 static void fill_combo(HWND combo, const wchar_t* const* names, int count, int selected)
 {
     for (int i = 0; i < count; ++i)
@@ -121,12 +155,26 @@ static void set_initial_states()
 
 void create_controls()
 {
-    for (const ControlSpec& spec : CONTROLS) {
-        HWND control = make_control(spec);
-        if (spec.handle)
-            *spec.handle = control;
+    for (int i = 0; i < CONTROL_COUNT; ++i) {
+        s_controls[i] = make_control(CONTROLS[i]);
+        if (CONTROLS[i].handle)
+            *CONTROLS[i].handle = s_controls[i];
     }
     set_initial_states();
+    // Made at their 96-DPI places; from here on one pass places them for
+    // the window's DPI, now and whenever the window moves to another screen.
+    rescale_controls(window_dpi(g_main));
+}
+
+void rescale_controls(int dpi)
+{
+    for (int i = 0; i < CONTROL_COUNT; ++i) {
+        RECT at = placed_at(CONTROLS[i], dpi);
+        SetWindowPos(s_controls[i], nullptr, at.left, at.top, at.right - at.left, at.bottom - at.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        if (CONTROLS[i].font != FONT_UNSET)
+            SendMessageW(s_controls[i], WM_SETFONT, (WPARAM)font_of(CONTROLS[i].font), TRUE);
+    }
 }
 
 void refresh_footer()

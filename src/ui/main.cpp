@@ -12,6 +12,8 @@
 #include "jobs/messages.h"
 #include "proc/tools.h"
 #include "selftest/selftest.h"
+#include "ui/dpi.h"
+#include "ui/resources.h"
 #include "ui/rules.h"
 #include "ui/window.h"
 
@@ -52,35 +54,25 @@ static void put_program_folder_on_path()
     free(new_path);
 }
 
-static void create_fonts()
-{
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof(metrics);
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    g_font = CreateFontIndirectW(&metrics.lfMessageFont);
-    LOGFONTW bold = metrics.lfMessageFont;
-    bold.lfWeight = 600;
-    g_bold = CreateFontIndirectW(&bold);
-    g_mono = CreateFontW(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                         CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, FIXED_PITCH | FF_MODERN, L"Consolas");
-}
-
 static HWND create_main_window(HINSTANCE instance)
 {
-    WNDCLASSW wc = {};
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = WndProc;
     wc.hInstance = instance;
-    wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_TARNVIK));
+    wc.hIconSm = (HICON)LoadImageW(instance, MAKEINTRESOURCEW(IDI_TARNVIK), IMAGE_ICON,
+                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = (HBRUSH)(INT_PTR)(COLOR_BTNFACE + 1);
     wc.lpszClassName = MAIN_CLASS;
-    RegisterClassW(&wc);
-    const DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-    RECT frame = {0, 0, CLIENT_WIDTH, CLIENT_HEIGHT};
-    AdjustWindowRect(&frame, style, FALSE);
-    return CreateWindowExW(0, MAIN_CLASS, L"Tarnvik", style, CW_USEDEFAULT, CW_USEDEFAULT,
-                           frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
-                           nullptr);
+    RegisterClassExW(&wc);
+    // The size follows once the window knows the DPI of the screen it is on.
+    HWND window = CreateWindowExW(0, MAIN_CLASS, L"Tarnvik", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, nullptr);
+    if (window)
+        fit_client_area(window, CLIENT_WIDTH, CLIENT_HEIGHT, window_dpi(window));
+    return window;
 }
 
 static int all_tools_found()
@@ -127,6 +119,20 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
             return 0;
         }
         break;
+    case WM_DPICHANGED:
+        on_dpi_changed(LOWORD(wparam), (const RECT*)lparam);
+        return 0;
+    case DM_GETDEFID:
+        return on_get_default_id();
+    case WM_NEXTDLGCTL:
+        on_next_control(wparam, lparam);
+        return 0;
+    case WM_ACTIVATE:
+        on_activate(wparam);
+        break;
+    case WM_SETFOCUS:
+        on_focus();
+        return 0;
     case WM_APP_LOG:
         on_log(lparam);
         return 0;
@@ -154,10 +160,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
     put_program_folder_on_path();
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    create_fonts();
     g_main = create_main_window(instance);
     if (!g_main)
         return 0;
+    create_fonts(window_dpi(g_main));
     create_controls();
     refresh_footer();
     ShowWindow(g_main, show);

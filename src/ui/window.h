@@ -29,6 +29,8 @@ extern const int QUALITY_HEIGHTS[QUALITY_COUNT];
 extern const wchar_t* const COOKIE_NAMES[COOKIE_COUNT];
 
 inline constexpr const wchar_t MAIN_CLASS[] = L"TarnvikMain";
+// The "Cut clip" button; Alt+C presses it.
+inline constexpr const wchar_t CUT_TEXT[] = L"&Cut clip";
 
 extern HFONT g_font;  // the system's message font
 extern HFONT g_bold;  // the same at weight 600
@@ -44,8 +46,11 @@ extern volatile LONG g_busy;
 // Creates one child control of g_main and gives it font (g_font when null).
 HWND mk(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y,
         int width, int height, int id, HFONT font);
-// Creates every control of the window in its fixed order and initial state.
+// Creates every control of the window in its fixed order and initial state,
+// placed for the window's DPI.
 void create_controls();
+// Moves every control to its place at dpi and gives it its font again.
+void rescale_controls(int dpi);
 // Writes which tools are present into the footer line.
 void refresh_footer();
 
@@ -54,6 +59,16 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
 // Logs that folder cannot be written, naming it, and returns the status
 // line's sentence for that.
 const wchar_t* report_unwritable(const wchar_t* folder);
+
+// WM_DPICHANGED: new fonts, the controls moved, the window placed at suggested.
+void on_dpi_changed(int dpi, const RECT* suggested);
+
+// Keyboard: DM_GETDEFID (the button Enter presses), WM_NEXTDLGCTL, and the
+// control that gets the focus back when the window is active again.
+LRESULT on_get_default_id();
+void on_next_control(WPARAM wparam, LPARAM lparam);
+void on_activate(WPARAM wparam);
+void on_focus();
 
 // User commands (WM_COMMAND).
 void on_cut_clip();

@@ -242,6 +242,39 @@ void ui_set_progress(const UiApp& app, int position)
     send(ui_control(app, ID_PROGRESS), PBM_SETPOS, position, 0);
 }
 
+static INPUT key_input(WORD key, DWORD flags)
+{
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = flags;
+    return input;
+}
+
+void ui_activate(const UiApp& app)
+{
+    SetForegroundWindow(app.main);
+}
+
+void ui_keys(const UiApp& app, std::initializer_list<WORD> keys)
+{
+    std::vector<INPUT> inputs;
+    for (WORD key : keys)
+        inputs.push_back(key_input(key, 0));
+    for (auto key = keys.end(); key != keys.begin();)
+        inputs.push_back(key_input(*--key, KEYEVENTF_KEYUP));
+    ui_activate(app);
+    SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT));
+}
+
+int ui_focus(const UiApp& app)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(app.main, nullptr), &info);
+    return info.hwndFocus && IsChild(app.main, info.hwndFocus) ? GetDlgCtrlID(info.hwndFocus) : 0;
+}
+
 std::vector<std::wstring> ui_log_lines(const UiApp& app)
 {
     std::wstring text = ui_text(app, ID_LOG);

@@ -1,0 +1,20 @@
+// Display scaling: the window's DPI, 96-DPI lengths scaled to it, the
+// window's outer size around a scaled client area, and the fonts for a DPI.
+// The DPI functions of Windows 10 1607 and later are looked up at run time,
+// so the program still starts on older Windows 10, where every window has
+// the system's DPI.
+#pragma once
+#include <windows.h>
+
+enum { BASE_DPI = 96 };  // the layout's unit: one pixel at 100 % scaling
+
+// The DPI window is drawn at.
+int window_dpi(HWND window);
+// A length or coordinate given in 96-DPI pixels, at dpi.
+int scale_to_dpi(int length, int dpi);
+// Resizes window, keeping its place, so that its client area is width by
+// height 96-DPI pixels at dpi.
+void fit_client_area(HWND window, int width, int height, int dpi);
+// Creates g_font, g_bold and g_mono for dpi. The fonts they held before are
+// left to the caller.
+void create_fonts(int dpi);
