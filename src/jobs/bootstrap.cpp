@@ -57,6 +57,8 @@ static const wchar_t* const CURL_OPTIONS[] = {CURL_FOLLOW, CURL_PROGRESS_BAR, CU
 
 int dl(const wchar_t* url, const wchar_t* target, const wchar_t* label)
 {
+    if (cancel_requested())
+        return 0;
     post_logf(L"[setup] downloading %ls ...", label);
     wchar_t line[TOOL_LINE_CAP] = {0};
     append_arg(line, TOOL_LINE_CAP, CURL_EXE);
@@ -67,7 +69,8 @@ int dl(const wchar_t* url, const wchar_t* target, const wchar_t* label)
     unsigned long code = run_logged(line, 0);
     if (code == 0 && is_file(target))
         return 1;
-    post_logf(L"[setup] download of %ls FAILED (curl exit %lu)", label, code);
+    if (code != RUN_CANCELLED)
+        post_logf(L"[setup] download of %ls FAILED (curl exit %lu)", label, code);
     return 0;
 }
 
@@ -94,11 +97,6 @@ static int install_file(const wchar_t* source, const wchar_t* name)
         return 0;
     post_logf(L"[setup] installed %ls", name);
     return 1;
-}
-
-static int is_dot_entry(const wchar_t* name)
-{
-    return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0;
 }
 
 int harvest(const wchar_t* folder, const wchar_t* name)
@@ -175,18 +173,22 @@ static int install_archive(const ToolArchive* tool, const wchar_t* temp)
         post_logf(L"[setup] no usable temporary folder for %ls", tool->label);
         return 0;
     }
-    if (!dl(tool->url, archive, tool->label))
+    if (!dl(tool->url, archive, tool->label)) {
+        DeleteFileW(archive);  // a broken or cancelled download's part
         return 0;
+    }
     post_log(tool->unpack_log);
     int ok = unzip(archive, folder);
     if (ok) {
         for (const wchar_t* file : tool->files)
             if (file && !report_install(harvest(folder, file), file))
                 ok = 0;
-    } else {
+    } else if (!cancel_requested()) {
         post_log(L"[setup] unpack FAILED");
     }
     rmtree(folder);
+    if (cancel_requested())
+        remove_folder(folder);  // cmd.exe does not start after a cancel
     DeleteFileW(archive);
     return ok;
 }
@@ -214,6 +216,8 @@ DWORD WINAPI bootstrap_thread(LPVOID param)
         ok = 0;
     if (!find_tool(TOOL_DENO, found) && !install_archive(&DENO_ARCHIVE, temp))
         ok = 0;
-    post_message(WM_APP_SETUP_DONE, (WPARAM)ok, 0);
+    // A cancel that came after the last step was done changes nothing.
+    WPARAM result = ok ? SETUP_OK : cancel_requested() ? SETUP_CANCELLED : SETUP_FAILED;
+    post_message(WM_APP_SETUP_DONE, result, 0);
     return 0;
 }

@@ -54,7 +54,7 @@ static const ControlSpec CONTROLS[] = {
     {L"BUTTON", L"Exact cut (re-encodes at cut points; slower, no glitchy first frames)", IDC_EXACT,
      BS_AUTOCHECKBOX, 14, 184, 520, 20, FONT_PLAIN, &g_exact},
     {L"BUTTON", L"No audio (video only)", IDC_NOAUDIO, BS_AUTOCHECKBOX, 14, 206, 320, 20, FONT_PLAIN, &g_noaudio},
-    {L"BUTTON", L"Cut clip", IDC_CUT, BS_DEFPUSHBUTTON, 14, 238, 120, 32, FONT_BOLD, &g_cut},
+    {L"BUTTON", CUT_CLIP_TEXT, IDC_CUT, BS_DEFPUSHBUTTON, 14, 238, 120, 32, FONT_BOLD, &g_cut},
     {L"BUTTON", L"Open clips folder", IDC_OPEN, BS_PUSHBUTTON, 144, 238, 150, 32, FONT_PLAIN, nullptr},
     {L"STATIC", L"", IDC_STATUS, 0, 306, 245, 344, 20, FONT_MONO, &g_status},
     {PROGRESS_CLASSW, nullptr, IDC_PROGRESS, PBS_SMOOTH, 14, 280, 636, 14, FONT_UNSET, &g_progress},
