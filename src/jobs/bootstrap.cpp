@@ -80,11 +80,6 @@ static int install_file(const wchar_t* source, const wchar_t* name)
     return 1;
 }
 
-static int is_dot_entry(const wchar_t* name)
-{
-    return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0;
-}
-
 int harvest(const wchar_t* folder, const wchar_t* name)
 {
     WIN32_FIND_DATAW entry;
@@ -157,10 +152,12 @@ static int install_archive(const ToolArchive* tool, const wchar_t* temp)
         for (const wchar_t* file : tool->files)
             if (file && !report_install(harvest(folder, file), file))
                 ok = 0;
-    } else {
+    } else if (!cancel_requested()) {
         post_log(L"[setup] unpack FAILED");
     }
     rmtree(folder);
+    if (cancel_requested())
+        remove_folder(folder);  // cmd.exe does not start after a cancel
     DeleteFileW(archive);
     return ok;
 }
@@ -188,6 +185,8 @@ DWORD WINAPI bootstrap_thread(LPVOID param)
         ok = 0;
     if (!find_tool(TOOL_DENO, found) && !install_archive(&DENO_ARCHIVE, temp))
         ok = 0;
-    post_message(WM_APP_SETUP_DONE, (WPARAM)ok, 0);
+    // A cancel that came after the last step was done changes nothing.
+    WPARAM result = ok ? SETUP_OK : cancel_requested() ? SETUP_CANCELLED : SETUP_FAILED;
+    post_message(WM_APP_SETUP_DONE, result, 0);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "jobs/clipjob.h"
 #include <stdlib.h>
 #include <wchar.h>
+#include "jobs/files.h"
 #include "jobs/locator.h"
 #include "jobs/messages.h"
 #include "proc/router.h"
@@ -18,7 +19,9 @@ enum {
     // a time stays below 4e34 seconds: 35 digits, a full stop and three
     // decimals. A cut text would send yt-dlp a different section.
     SECTION_TIME_CAP = 48,
-    SECTION_CAP = 2 * SECTION_TIME_CAP + 4  // "*", start, "-", end
+    SECTION_CAP = 2 * SECTION_TIME_CAP + 4,  // "*", start, "-", end
+    REMOVE_TRIES = 5,
+    REMOVE_RETRY_MS = 200
 };
 
 static const wchar_t MISSING_YTDLP_STATUS[] = L"yt-dlp missing — restart the app to download tools";
@@ -133,11 +136,28 @@ static unsigned long run_clip(const ClipJob* job)
     return code;
 }
 
+// A cancelled job leaves nothing half-done: the part files and fragments
+// yt-dlp wrote go with the job's own folder. A scanner or the shell may
+// hold a new file for a moment, hence the few tries.
+static void remove_cancelled_job(const ClipJob* job)
+{
+    for (int tries = 1; !remove_folder(job->outdir); tries++) {
+        if (tries == REMOVE_TRIES) {
+            post_logf(L"[tarnvik] job cancelled — its folder could not be removed: %ls", job->outdir);
+            return;
+        }
+        Sleep(REMOVE_RETRY_MS);
+    }
+    post_log(L"[tarnvik] job cancelled — its folder and all yt-dlp wrote into it were removed");
+}
+
 DWORD WINAPI cut_thread(LPVOID param)
 {
     ClipJob* job = (ClipJob*)param;
     reset_failure_cause();  // what an earlier job's output named is not this job's
     unsigned long code = run_clip(job);
+    if (code == RUN_CANCELLED)
+        remove_cancelled_job(job);
     // The window frees the folder copy; a failed copy arrives as null and
     // counts as a failed job there.
     post_text(WM_APP_CUT_DONE, (WPARAM)code, job->outdir);

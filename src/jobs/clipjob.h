@@ -23,5 +23,6 @@ void build_clip_command(const ClipJob* job, const wchar_t* ytdlp,
                         const wchar_t* ffmpeg_dir, wchar_t* line, size_t cap);
 
 // Thread routine; param is a malloc'ed ClipJob that the thread frees.
-// Ends by posting WM_APP_CUT_DONE exactly once.
+// Ends by posting WM_APP_CUT_DONE exactly once; a cancelled job's folder is
+// removed first and its code is RUN_CANCELLED.
 DWORD WINAPI cut_thread(LPVOID param);

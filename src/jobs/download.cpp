@@ -59,6 +59,8 @@ static unsigned long run_curl(const wchar_t* url, const wchar_t* folder, const w
 int dl(const wchar_t* url, const wchar_t* folder, const wchar_t* name, const wchar_t* label,
        long max_seconds)
 {
+    if (cancel_requested())
+        return 0;
     post_logf(L"[setup] downloading %ls ...", label);
     int no_revoke = 0, paused = 0;
     unsigned long code;
@@ -74,7 +76,8 @@ int dl(const wchar_t* url, const wchar_t* folder, const wchar_t* name, const wch
         } else if (code == CURL_EXIT_HTTP_ERROR && seen.not_found && !paused) {
             post_logf(L"[setup] %ls: not on the server right now (404) — trying again in %lu s ...", label,
                       g_not_found_pause_ms / 1000);
-            Sleep(g_not_found_pause_ms);
+            if (!pause_unless_cancelled(g_not_found_pause_ms))
+                return 0;
             paused = 1;
         } else {
             break;
@@ -83,7 +86,8 @@ int dl(const wchar_t* url, const wchar_t* folder, const wchar_t* name, const wch
     wchar_t path[PATH_CAP];
     if (code == 0 && join_path(path, folder, name) && is_file(path))
         return 1;
-    post_logf(L"[setup] download of %ls FAILED (curl exit %lu)", label, code);
+    if (code != RUN_CANCELLED)
+        post_logf(L"[setup] download of %ls FAILED (curl exit %lu)", label, code);
     return 0;
 }
 
@@ -115,7 +119,7 @@ int fetch_listed_sum(const Published* file, const wchar_t* folder, char (&hex)[S
     int fetched = text && fetch_sums(file, folder, path, text, &length);
     int listed = fetched && find_listed_sum(text, length, file->listed_as, hex);
     free(text);
-    if (!fetched)
+    if (!fetched && !cancel_requested())
         post_logf(L"[setup] %ls not installed: its publisher's checksums could not be fetched", file->tool);
     else if (!listed)
         post_logf(L"[setup] %ls not installed: its publisher's checksums do not list the download", file->tool);

@@ -23,3 +23,10 @@ int can_write_in(const wchar_t* folder);
 // Reads at most cap bytes from the start of the file into bytes.
 // 1 with the count in length; 0 when the file cannot be read.
 int read_file_start(const wchar_t* path, unsigned char* bytes, size_t cap, size_t* length);
+
+// 1 for the "." and ".." entries of a folder listing.
+int is_dot_entry(const wchar_t* name);
+
+// Removes folder and everything in it, without starting a program. 1 when
+// the folder is gone afterwards (or was never there).
+int remove_folder(const wchar_t* folder);

@@ -7,11 +7,15 @@ enum {
     WM_APP_LOG = WM_APP + 1,         // lParam: log line copy or null
     WM_APP_STATUS = WM_APP + 2,      // wParam: kind, lParam: status text copy or null
     WM_APP_CUT_DONE = WM_APP + 3,    // wParam: exit code, lParam: job folder copy or null
-    WM_APP_SETUP_DONE = WM_APP + 4,  // wParam: 1 all went well, 0 something failed
+    WM_APP_SETUP_DONE = WM_APP + 4,  // wParam: SETUP_OK, SETUP_FAILED or SETUP_CANCELLED
     WM_APP_PROGRESS = WM_APP + 5     // wParam: tenths of a percent, negative = no position
 };
 
 enum { STATUS_STAGE = 0, STATUS_TOOL_MISSING = 2 };
+
+// How the tool download ended: every tool in place, something failed, or
+// the user cancelled it before it was done.
+enum { SETUP_FAILED = 0, SETUP_OK = 1, SETUP_CANCELLED = 2 };
 
 // Posts to g_main; waits and retries while the window's queue is full, so
 // nothing is lost and order holds. Without a window nothing is posted.

@@ -7,7 +7,7 @@
 #include "proc/router.h"
 #include "text/hints.h"
 
-enum { READ_CHUNK = 2048, WIDE_LINE_CAP = 4096, SYSTEM_TEXT_CAP = 512 };
+enum { READ_CHUNK = 2048, WIDE_LINE_CAP = 4096, SYSTEM_TEXT_CAP = 512, GONE_POLLS = 400, GONE_POLL_MS = 5, PAUSE_STEP_MS = 50 };
 
 // Every child goes into one job that dies with this process, so closing
 // Tarnvik also ends the hidden yt-dlp, ffmpeg or curl and whatever they
@@ -37,6 +37,52 @@ static HANDLE children_job()
     return g_children;
 }
 
+// Set by the window's thread, read by the worker's; only one worker runs at
+// a time, so whatever is in the job belongs to the work being cancelled.
+static volatile LONG g_cancel = 0;
+
+void reset_cancel()
+{
+    InterlockedExchange(&g_cancel, 0);
+}
+
+int cancel_requested()
+{
+    return InterlockedCompareExchange(&g_cancel, 0, 0) != 0;
+}
+
+void cancel_children()
+{
+    InterlockedExchange(&g_cancel, 1);
+    if (HANDLE job = children_job())
+        TerminateJobObject(job, RUN_CANCELLED);
+}
+
+int pause_unless_cancelled(unsigned long ms)
+{
+    // Short naps: a cancel must not wait for the end of a long pause.
+    for (unsigned long slept = 0; slept < ms; slept += PAUSE_STEP_MS) {
+        if (cancel_requested())
+            return 0;
+        Sleep(ms - slept < PAUSE_STEP_MS ? ms - slept : PAUSE_STEP_MS);
+    }
+    return !cancel_requested();
+}
+
+// Killed processes take a moment to let go of their files; the worker is
+// about to remove what they wrote.
+static void wait_until_children_gone()
+{
+    HANDLE job = children_job();
+    for (int poll = 0; job && poll < GONE_POLLS; poll++) {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION counts;
+        if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &counts, sizeof counts, NULL) ||
+            counts.ActiveProcesses == 0)
+            return;
+        Sleep(GONE_POLL_MS);
+    }
+}
+
 // The child is still suspended here, so neither it nor anything it starts
 // can escape the job. If it cannot join (say Tarnvik itself sits in a job
 // that forbids it) it runs all the same, just not tied to Tarnvik.
@@ -45,9 +91,11 @@ static int release_child(const PROCESS_INFORMATION* child)
     HANDLE job = children_job();
     if (job)
         AssignProcessToJobObject(job, child->hProcess);
-    if (ResumeThread(child->hThread) != (DWORD)-1)
+    // A cancel that ended the job just before this child joined it must
+    // still stop it.
+    if (!cancel_requested() && ResumeThread(child->hThread) != (DWORD)-1)
         return 1;
-    TerminateProcess(child->hProcess, RUN_FAILED);
+    TerminateProcess(child->hProcess, cancel_requested() ? RUN_CANCELLED : RUN_FAILED);
     return 0;
 }
 
@@ -126,6 +174,9 @@ static unsigned long finish_child(const PROCESS_INFORMATION* child)
 
 static unsigned long run_child(wchar_t* cmdline, int echo, const wchar_t* folder, const Watcher* watcher)
 {
+    // After a cancel no further child starts, whatever the worker tries next.
+    if (cancel_requested())
+        return RUN_CANCELLED;
     if (echo)
         post_logf(L"$ %ls", cmdline);
 
@@ -150,7 +201,12 @@ static unsigned long run_child(wchar_t* cmdline, int echo, const wchar_t* folder
     if (release_child(&child))
         route_output(read_end, watcher);
     CloseHandle(read_end);
-    return finish_child(&child);
+    // A child that ended by itself before a cancel keeps its own result;
+    // one the cancel ended takes the rest of the job with it.
+    unsigned long code = finish_child(&child);
+    if (code == RUN_CANCELLED && cancel_requested())
+        wait_until_children_gone();
+    return code;
 }
 
 unsigned long run_logged(wchar_t* cmdline, int echo)

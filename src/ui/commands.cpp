@@ -9,6 +9,7 @@
 #include "jobs/clipjob.h"
 #include "jobs/globals.h"
 #include "jobs/messages.h"
+#include "proc/runner.h"
 #include "text/timecode.h"
 #include "ui/rules.h"
 #include "ui/window.h"
@@ -116,16 +117,28 @@ void on_cut_clip()
     }
     g_clip_len = clip_length(job->start, job->end);
     SendMessageW(g_progress, PBM_SETPOS, 0, 0);
-    EnableWindow(g_cut, FALSE);
     SetWindowTextW(g_status, L"starting…");
-    HANDLE worker = CreateThread(nullptr, 0, cut_thread, job, 0, nullptr);
-    if (worker) {
-        CloseHandle(worker);
+    if (start_worker(RUNNING_CLIP, cut_thread, job))
         return;
-    }
-    EnableWindow(g_cut, TRUE);
     free(job);
     g_busy = 0;
+}
+
+void on_cancel()
+{
+    if (g_running == RUNNING_NOTHING)
+        return;
+    SetWindowTextW(g_status, L"cancelling…");
+    // The worker reports the end with its usual end message.
+    cancel_children();
+}
+
+void on_cut_button()
+{
+    if (g_running == RUNNING_NOTHING)
+        on_cut_clip();
+    else
+        on_cancel();
 }
 
 void on_open_clips()

@@ -74,7 +74,7 @@ static const ControlSpec CONTROLS[] = {
     {L"BUTTON", MP4_TEXT, IDC_MP4, BS_AUTOCHECKBOX | TAB_STOP, 14, 162, 320, 20, FONT_PLAIN, &g_mp4},
     {L"BUTTON", EXACT_TEXT, IDC_EXACT, BS_AUTOCHECKBOX | WS_TABSTOP, 14, 184, 520, 20, FONT_PLAIN, &g_exact},
     {L"BUTTON", NOAUDIO_TEXT, IDC_NOAUDIO, BS_AUTOCHECKBOX | WS_TABSTOP, 14, 206, 320, 20, FONT_PLAIN, &g_noaudio},
-    {L"BUTTON", CUT_TEXT, IDC_CUT, BS_DEFPUSHBUTTON | TAB_STOP, 14, 238, 120, 32, FONT_BOLD, &g_cut},
+    {L"BUTTON", CUT_CLIP_TEXT, IDC_CUT, BS_DEFPUSHBUTTON | TAB_STOP, 14, 238, 120, 32, FONT_BOLD, &g_cut},
     {L"BUTTON", OPEN_TEXT, IDC_OPEN, BS_PUSHBUTTON | TAB_STOP, 144, 238, 150, 32, FONT_PLAIN, nullptr},
     // The status line and the footer show file names and folders as they
     // are: an "&" in them is no access key.

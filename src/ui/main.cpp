@@ -90,13 +90,8 @@ static void offer_tool_download()
         post_log(SETUP_SKIPPED);
         return;
     }
-    EnableWindow(g_cut, FALSE);
     SetWindowTextW(g_status, L"downloading tools…");
-    HANDLE worker = CreateThread(nullptr, 0, bootstrap_thread, nullptr, 0, nullptr);
-    if (worker)
-        CloseHandle(worker);
-    else
-        EnableWindow(g_cut, TRUE);
+    start_worker(RUNNING_SETUP, bootstrap_thread, nullptr);
 }
 
 LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
@@ -108,7 +103,10 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
     case WM_COMMAND:
         switch (LOWORD(wparam)) {
         case IDC_CUT:
-            on_cut_clip();
+            on_cut_button();
+            return 0;
+        case IDCANCEL:  // Esc, as the message loop's dialog handling sends it
+            on_cancel();
             return 0;
         case IDC_OPEN:
             on_open_clips();

@@ -29,8 +29,10 @@ extern const int QUALITY_HEIGHTS[QUALITY_COUNT];
 extern const wchar_t* const COOKIE_NAMES[COOKIE_COUNT];
 
 inline constexpr const wchar_t MAIN_CLASS[] = L"TarnvikMain";
-// The "Cut clip" button; Alt+C presses it.
-inline constexpr const wchar_t CUT_TEXT[] = L"&Cut clip";
+// The one button that starts a clip and stops whatever runs; Alt+C
+// presses it while it reads "Cut clip".
+inline constexpr const wchar_t CUT_CLIP_TEXT[] = L"&Cut clip";
+inline constexpr const wchar_t CANCEL_TEXT[] = L"Cancel";
 
 extern HFONT g_font;  // the system's message font
 extern HFONT g_bold;  // the same at weight 600
@@ -42,6 +44,17 @@ extern HWND g_status, g_progress, g_log, g_foot;
 
 // 1 while a clip request is checked or its worker runs.
 extern volatile LONG g_busy;
+
+// The worker that runs now, if any (at most one runs at a time).
+enum Running { RUNNING_NOTHING, RUNNING_CLIP, RUNNING_SETUP };
+extern Running g_running;
+
+// Records what runs now and gives every button the text and state that
+// go with it: the one place that decides them.
+void show_running(Running what);
+// Starts routine(param) as the worker of that kind. 0 when its thread could
+// not be started; nothing runs then.
+int start_worker(Running what, LPTHREAD_START_ROUTINE routine, void* param);
 
 // Creates one child control of g_main and gives it font (g_font when null).
 HWND mk(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y,
@@ -71,6 +84,10 @@ void on_activate(WPARAM wparam);
 void on_focus();
 
 // User commands (WM_COMMAND).
+// The "Cut clip" button: cuts a clip, or cancels what runs.
+void on_cut_button();
+// Cancel (the button or Esc): stops the running worker; nothing when idle.
+void on_cancel();
 void on_cut_clip();
 void on_open_clips();
 void on_quality_change();
@@ -79,5 +96,5 @@ void on_quality_change();
 void on_log(LPARAM text);
 void on_status(LPARAM text);
 void on_cut_done(WPARAM exit_code, LPARAM folder);
-void on_setup_done(WPARAM all_ok);
+void on_setup_done(WPARAM result);
 void on_progress(WPARAM tenths);

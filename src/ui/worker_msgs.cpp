@@ -11,6 +11,7 @@
 #include "proc/router.h"
 #include "proc/tools.h"
 #include "text/hints.h"
+#include "proc/runner.h"
 #include "ui/rules.h"
 #include "ui/window.h"
 
@@ -82,26 +83,32 @@ static int report_result(const wchar_t* folder)
 void on_cut_done(WPARAM exit_code, LPARAM folder_text)
 {
     const wchar_t* folder = (const wchar_t*)folder_text;
-    if ((DWORD)exit_code != 0 || !folder || !report_result(folder)) {
+    if ((DWORD)exit_code == RUN_CANCELLED) {
+        SendMessageW(g_progress, PBM_SETPOS, 0, 0);
+        SetWindowTextW(g_status, L"cancelled");
+    } else if ((DWORD)exit_code != 0 || !folder || !report_result(folder)) {
         show_failure();
         log_failure_hint();
     }
     free((void*)folder);
-    EnableWindow(g_cut, TRUE);
+    show_running(RUNNING_NOTHING);
     g_busy = 0;
 }
 
-void on_setup_done(WPARAM all_ok)
+void on_setup_done(WPARAM result)
 {
     refresh_footer();
-    if (all_ok) {
+    if (result == SETUP_OK) {
         post_log(L"[setup] all tools ready — you can cut clips now.");
         SetWindowTextW(g_status, L"ready");
+    } else if (result == SETUP_CANCELLED) {
+        post_log(L"[setup] cancelled — restart the app to download the missing tools.");
+        SetWindowTextW(g_status, L"setup cancelled");
     } else {
         post_log(L"[setup] some downloads failed — check your internet connection and restart the app to retry.");
         SetWindowTextW(g_status, L"setup incomplete — see log");
     }
-    EnableWindow(g_cut, TRUE);
+    show_running(RUNNING_NOTHING);
 }
 
 void on_progress(WPARAM tenths)

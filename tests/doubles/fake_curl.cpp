@@ -16,6 +16,8 @@
 //                                 certificate's revocation cannot be checked
 //   empty <url-end>               exits 0 without writing TARGET
 //   serve <url-end> <file>        copies <file> to TARGET
+//   stall <url-end> <bytes>       writes <bytes> bytes to TARGET, draws part of
+//                                 the progress bar and hangs for two minutes
 // Any other URL gets TARGET holding "fake download of URL\n". A run that
 // writes TARGET draws curl's "-#" progress bar on standard error first.
 #include "double_script.h"
@@ -57,6 +59,12 @@ int wmain(int argc, wchar_t** argv)
         }
         if (s.word == L"empty")
             return 0;
+        if (s.word == L"stall" && words.size() >= 2) {
+            write_bytes(target, std::string((size_t)_wtol(words[1].c_str()), 'p'), false);
+            say_error("#######                                                              10.0%\r");
+            Sleep(120000);
+            return 28;
+        }
         if (s.word == L"serve" && words.size() >= 2) {
             std::string bytes;
             if (!read_bytes(resolve_in(here, rest_after_words(s.rest, 1)), bytes)) {

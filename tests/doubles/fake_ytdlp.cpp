@@ -5,6 +5,9 @@
 //   args <file>           writes the arguments it received, as the C runtime
 //                         split them, one a line in UTF-8, argv[0] first;
 //                         the file is replaced on every run
+//   spawn <command line>  starts that program, which inherits our output
+//                         (as ffmpeg does), and writes "spawned <our pid>
+//                         <its pid>"
 //   transcript <file>     copies the file's bytes to standard output, one
 //                         line at a time (a line ends after "\n", or after a
 //                         "\r" that no "\n" follows, as ffmpeg's status does)
@@ -65,6 +68,20 @@ static void write_media(const std::wstring& folder, const std::wstring& spec)
         say_error("fake yt-dlp: could not write media\n");
 }
 
+static void spawn(std::wstring cmdline)
+{
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info;
+    if (!CreateProcessW(nullptr, &cmdline[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+        say_error("fake yt-dlp: could not spawn\n");
+        return;
+    }
+    write_out("spawned " + std::to_string(GetCurrentProcessId()) + " " + std::to_string(info.dwProcessId) + "\n");
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+}
+
 int wmain(int argc, wchar_t** argv)
 {
     std::wstring here = own_folder();
@@ -82,6 +99,9 @@ int wmain(int argc, wchar_t** argv)
     for (const ScriptLine& s : script)
         if (s.word == L"args")
             write_bytes(resolve_in(here, s.rest), args_text(argc, argv), false);
+    for (const ScriptLine& s : script)
+        if (s.word == L"spawn")
+            spawn(s.rest);
     for (const ScriptLine& s : script)
         if (s.word == L"transcript")
             replay(resolve_in(here, s.rest), delay_ms);

@@ -202,6 +202,15 @@ TEST_F(Runner, LinesArriveWhileTheChildStillRuns)
     EXPECT_EQ(logged(capture_take()), (Lines{L"early", L"late"}));
 }
 
+TEST_F(Runner, AfterACancelNoChildStartsUntilTheNextReset)
+{
+    cancel_children();
+    EXPECT_EQ(run(child_cmdline({out("ran\n")}), 1), RUN_CANCELLED);
+    EXPECT_TRUE(capture_take().empty()) << "not even the echo";
+    reset_cancel();
+    EXPECT_EQ(lines_of({out("ran\n")}), (Lines{L"ran"}));
+}
+
 // The program that holds the children: test_proc.exe started again with
 // --hold-children (see main.cpp). It reads from a pipe of ours the pid it
 // reports and then ends when we close its standard input.

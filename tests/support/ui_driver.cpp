@@ -196,6 +196,12 @@ void ui_command(const UiApp& app, int id)
     send(app.main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)ui_control(app, id));
 }
 
+void ui_press_escape(const UiApp& app)
+{
+    PostMessageW(app.main, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageW(app.main, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+}
+
 void ui_select(const UiApp& app, int id, int index)
 {
     HWND combo = ui_control(app, id);

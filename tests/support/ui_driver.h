@@ -46,6 +46,8 @@ void ui_set_text(const UiApp& app, int id, const std::wstring& text);
 void ui_click(const UiApp& app, int id);
 // The WM_COMMAND a button click sends, delivered even to a disabled button's id.
 void ui_command(const UiApp& app, int id);
+// Esc pressed while the window is active: goes through its message loop.
+void ui_press_escape(const UiApp& app);
 // Selects entry index and sends the CBN_SELCHANGE a user's choice sends.
 void ui_select(const UiApp& app, int id, int index);
 int ui_selection(const UiApp& app, int id);

@@ -2,7 +2,10 @@
 // output recorded from the real tools: what the user sees while a job runs,
 // the file it reports, and how a failed job ends.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
 #include <algorithm>
+#include <cwchar>
 #include "support/programs.h"
 #include "text/hints.h"
 #include "ui_shared.h"
@@ -229,29 +232,107 @@ TEST_F(ClipTest, FolderWithoutAMediaFileFails)
     EXPECT_TRUE(take_opened_folders().empty());
 }
 
-TEST_F(ClipTest, SecondCutWhileAJobRunsChangesNothing)
+// The job folder the fake yt-dlp was last told to write into; empty before it ran.
+std::wstring job_of_last_run(const UiApp& app)
 {
-    ASSERT_TRUE(script_ytdlp(app.dir, {L"args args.txt", L"say [info] working", L"sleep 2500"}));
-    size_t folders_before = job_folders(app.dir).size();
-    ui_set_text(app, ID_URL, L"https://example.com/first");
-    ui_set_text(app, ID_START, L"");
-    ui_set_text(app, ID_END, L"");
+    return folder_of(arg_after(last_ytdlp_args(app.dir), L"-o"));
+}
+
+// A job kept running by the fake yt-dlp and a grandchild of it, until the
+// job folder holds a part file; returns the job folder.
+std::wstring start_long_job(const UiApp& app, const wchar_t* url)
+{
+    script_ytdlp(app.dir, {L"args args.txt", L"spawn " + quoted(bin_program(L"child.exe")) + L" sleep:120000",
+                           L"transcript progress.txt", L"media clip.mp4.part 5000", L"sleep 120000"});
+    write_file(app.dir + L"\\progress.txt", "[download]  50.0% of 1.00MiB at 1.00MiB/s ETA 00:01\n");
+    ui_set_text(app, ID_URL, url);
     ui_click(app, ID_CUT);
-    ASSERT_TRUE(wait_until([&] { return file_exists(app.dir + L"\\args.txt"); }, SHORT_TIMEOUT_MS));
-    std::wstring status = ui_text(app, ID_STATUS);
-    EXPECT_FALSE(ui_enabled(app, ID_CUT));
+    std::wstring job;
+    wait_until([&] { return !(job = job_of_last_run(app)).empty(); }, SHORT_TIMEOUT_MS);
+    wait_until([&] { return file_exists(job + L"\\clip.mp4.part") && ui_progress(app) == 500; }, SHORT_TIMEOUT_MS);
+    return job;
+}
+
+TEST_F(ClipTest, CancelEndsEveryProcessOfTheJobAndRemovesOnlyItsFolder)
+{
+    CreateDirectoryW((app.dir + L"\\clips").c_str(), nullptr);
+    CreateDirectoryW((app.dir + L"\\clips\\earlier job").c_str(), nullptr);
+    std::vector<std::wstring> folders_before = job_folders(app.dir);
+    ASSERT_FALSE(start_long_job(app, L"https://example.com/first").empty());
+    EXPECT_EQ(ui_text(app, ID_CUT), CANCEL_BUTTON);
+    std::vector<std::wstring> log = ui_log_lines(app);
+    unsigned long ytdlp_pid = 0, grandchild_pid = 0;
+    for (const std::wstring& line : log)
+        swscanf(line.c_str(), L"spawned %lu %lu", &ytdlp_pid, &grandchild_pid);
+    HANDLE processes[] = {OpenProcess(SYNCHRONIZE, FALSE, ytdlp_pid),
+                          OpenProcess(SYNCHRONIZE, FALSE, grandchild_pid)};
 
     ui_set_text(app, ID_URL, L"https://example.com/second");
     ui_click(app, ID_CUT);
-    ui_command(app, ID_CUT);  // as if the click reached the window all the same
-    EXPECT_EQ(ui_text(app, ID_STATUS), status);
-    EXPECT_FALSE(ui_enabled(app, ID_CUT));
-    EXPECT_EQ(job_folders(app.dir).size(), folders_before + 1);
+    JobView view = watch_job(app, SHORT_TIMEOUT_MS);
+    ASSERT_TRUE(view.ended);
+    EXPECT_EQ(view.statuses.back(), L"cancelled");
+    EXPECT_EQ(view.positions.back(), 0);
+    for (HANDLE process : processes) {
+        ASSERT_NE(process, nullptr);
+        EXPECT_EQ(WaitForSingleObject(process, 0), (DWORD)WAIT_OBJECT_0) << "a process of the job outlived it";
+        CloseHandle(process);
+    }
+    EXPECT_EQ(job_folders(app.dir), folders_before);
+    EXPECT_EQ(last_ytdlp_args(app.dir).at(1), L"https://example.com/first") << "the press started no job";
+    std::vector<std::wstring> log_after = ui_log_lines(app);
+    ASSERT_GT(log_after.size(), log.size());
+    EXPECT_EQ(std::vector<std::wstring>(log_after.begin(), log_after.begin() + log.size()), log);
+    EXPECT_EQ(log_after.back().rfind(L"[tarnvik] ", 0), 0u) << log_after.back().c_str();
 
+    ASSERT_TRUE(script_ytdlp(app.dir, {L"media next.mp4 1000"}));
+    EXPECT_EQ(cut(L"https://example.com/next", L"", L"").statuses.back(), L"done — next.mp4 (0.0 MB)");
+}
+
+TEST_F(ClipTest, EscCancelsARunningJobAndDoesNothingWhenIdle)
+{
+    std::wstring status = ui_text(app, ID_STATUS);
+    size_t log_lines = ui_log_lines(app).size();
+    ui_press_escape(app);
+    // Posted after the key, so handled after it.
+    PostMessageW(ui_control(app, ID_PROGRESS), PBM_SETPOS, 321, 0);
+    ASSERT_TRUE(wait_until([&] { return ui_progress(app) == 321; }, SHORT_TIMEOUT_MS));
+    EXPECT_EQ(ui_text(app, ID_STATUS), status);
+    EXPECT_EQ(ui_log_lines(app).size(), log_lines);
+    EXPECT_EQ(ui_text(app, ID_CUT), CUT_CLIP_BUTTON);
+
+    std::wstring job = start_long_job(app, L"https://example.com/long");
+    ASSERT_FALSE(job.empty());
+    ui_press_escape(app);
+    JobView view = watch_job(app, SHORT_TIMEOUT_MS);
+    ASSERT_TRUE(view.ended);
+    EXPECT_EQ(view.statuses.back(), L"cancelled");
+    EXPECT_FALSE(folder_exists(job));
+}
+
+// yt-dlp has ended, but the window is still busy with its lines (a few
+// seconds' worth under Wine) when Cancel is pressed: the finished clip is
+// reported all the same.
+TEST_F(ClipTest, CancelArrivingAfterTheJobEndedChangesNothing)
+{
+    std::string lines;
+    for (int i = 0; i < 150; ++i)
+        lines += "flood line " + std::to_string(i) + "\n";
+    ASSERT_TRUE(write_file(app.dir + L"\\flood.txt", lines));
+    ASSERT_TRUE(script_ytdlp(app.dir, {L"args args.txt", L"transcript flood.txt", L"media finished.mp4 1000"}));
+    ui_set_text(app, ID_URL, L"https://example.com/quick");
+    ui_click(app, ID_CUT);
+    std::wstring media;
+    auto written = [&] { return file_exists(media = job_of_last_run(app) + L"\\finished.mp4"); };
+    ASSERT_TRUE(wait_until(written, JOB_TIMEOUT_MS));
+    ASSERT_TRUE(wait_until([&] { return child_process(app.pid, L"yt-dlp.exe") == 0; }, SHORT_TIMEOUT_MS));
+    ASSERT_EQ(ui_text(app, ID_CUT), CANCEL_BUTTON) << "the window had caught up before the press";
+    ui_click(app, ID_CUT);
     JobView view = watch_job(app, JOB_TIMEOUT_MS);
     ASSERT_TRUE(view.ended);
-    EXPECT_EQ(job_folders(app.dir).size(), folders_before + 1);
-    EXPECT_EQ(last_ytdlp_args(app.dir).at(1), L"https://example.com/first");
+    EXPECT_EQ(view.statuses.front(), L"cancelling…");
+    EXPECT_EQ(view.statuses.back(), L"done — finished.mp4 (0.0 MB)");
+    EXPECT_TRUE(file_exists(media));
 }
 
 // A PC without a Firefox profile, and a yt-dlp.exe that Windows will not run.

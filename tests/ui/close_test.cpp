@@ -2,26 +2,9 @@
 // yt-dlp running with no window to stop it.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <tlhelp32.h>
 #include "ui_shared.h"
 
 namespace {
-
-// The id of a running process named exe_name whose parent is parent_pid; 0 when none.
-DWORD child_process(DWORD parent_pid, const wchar_t* exe_name)
-{
-    DWORD found = 0;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return 0;
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry))
-        if (entry.th32ParentProcessID == parent_pid && _wcsicmp(entry.szExeFile, exe_name) == 0)
-            found = entry.th32ProcessID;
-    CloseHandle(snapshot);
-    return found;
-}
 
 TEST(ClosingTest, ClosingTheWindowDuringAJobEndsItsChild)
 {

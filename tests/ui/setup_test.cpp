@@ -50,13 +50,13 @@ protected:
 
     std::wstring clips_footer() { return L"Tools ready: yt-dlp, ffmpeg, deno     Clips: " + app.dir + L"\\clips"; }
 
-    // Answers Yes and waits through the download; "Cut clip" is off meanwhile.
+    // Answers Yes and waits through the download; the button cancels it meanwhile.
     void download_tools()
     {
         ui_answer(question, IDYES);
-        EXPECT_TRUE(wait_until([&] { return !ui_enabled(app, ID_CUT); }, SHORT_TIMEOUT_MS));
+        EXPECT_TRUE(wait_until([&] { return ui_text(app, ID_CUT) == CANCEL_BUTTON; }, SHORT_TIMEOUT_MS));
         EXPECT_EQ(ui_text(app, ID_STATUS), L"downloading tools…");
-        ASSERT_TRUE(wait_until([&] { return ui_enabled(app, ID_CUT); }, SETUP_TIMEOUT_MS));
+        ASSERT_TRUE(wait_until([&] { return ui_text(app, ID_CUT) == CUT_CLIP_BUTTON; }, SETUP_TIMEOUT_MS));
     }
 };
 
@@ -124,6 +124,39 @@ TEST_F(FirstRunTest, UnwritableProgramFolderGetsNoOfferAndClipsFailTheSameClearW
         SHORT_TIMEOUT_MS));
     EXPECT_EQ(ui_text(app, ID_STATUS), UNWRITABLE);
     EXPECT_TRUE(ui_enabled(app, ID_CUT));
+}
+
+// yt-dlp is fetched, the ffmpeg archive hangs half-way and is cancelled:
+// deno is not even tried, and the ffprobe that was there stays as it was.
+TEST_F(FirstRunTest, CancelStopsTheDownloadAndLeavesNothingHalfDone)
+{
+    ASSERT_TRUE(install_system_fakes());
+    std::wstring dir = ui_program_dir(L"first run cancel");
+    ASSERT_TRUE(write_file(dir + L"\\ffprobe.exe", "stand-in\n"));
+    ASSERT_TRUE(write_file(dir + L"\\yt-dlp.payload", "fake yt-dlp\n"));
+    TextLines script = {L"args " + dir + L"\\curl-args.txt", L"stall ffmpeg-master-latest-win64-gpl.zip 5000"};
+    for (const std::wstring& line : publish_tools(dir))
+        script.push_back(line);
+    ASSERT_TRUE(write_lines(SYSTEM_CURL_SCRIPT, script));
+    ASSERT_TRUE(ui_launch(app, dir));
+    ASSERT_TRUE(wait_until([&] { return (question = ui_question(app)) != nullptr; }, SHORT_TIMEOUT_MS));
+    wchar_t temp[MAX_PATH];
+    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+    std::wstring archive = std::wstring(temp) + L"tarnvik_ffmpeg.zip";
+    ui_answer(question, IDYES);
+    ASSERT_TRUE(wait_until([&] { return file_exists(archive); }, SETUP_TIMEOUT_MS));
+
+    ui_click(app, ID_CUT);
+    ASSERT_TRUE(wait_until([&] { return ui_text(app, ID_CUT) == CUT_CLIP_BUTTON; }, SHORT_TIMEOUT_MS));
+    EXPECT_EQ(ui_text(app, ID_STATUS), L"setup cancelled");
+    EXPECT_EQ(child_process(app.pid, L"curl.exe"), 0u);
+    // yt-dlp's sums and file, ffmpeg's sums and archive: nothing of deno.
+    EXPECT_EQ(read_runs(dir + L"\\curl-args.txt").size(), 4u) << "deno's download started after the cancel";
+    EXPECT_FALSE(file_exists(archive));
+    EXPECT_FALSE(folder_exists(std::wstring(temp) + L"tarnvik_ffmpeg_x"));
+    std::string ffprobe;
+    EXPECT_TRUE(read_file(dir + L"\\ffprobe.exe", &ffprobe) && ffprobe == "stand-in\n");
+    EXPECT_EQ(ui_text(app, ID_FOOT), L"Tools ready: yt-dlp    MISSING: ffmpeg, deno");
 }
 
 }  // namespace

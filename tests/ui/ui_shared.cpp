@@ -4,6 +4,7 @@
 // prefix is left as it was, so Tarnvik run by hand opens real folders.
 #include "ui_shared.h"
 #include <gtest/gtest.h>
+#include <tlhelp32.h>
 #include "proc/tools.h"
 #include "support/programs.h"
 
@@ -161,13 +162,28 @@ std::vector<std::wstring> job_folders(const std::wstring& program_dir)
     return folders;
 }
 
+DWORD child_process(DWORD parent_pid, const wchar_t* exe_name)
+{
+    DWORD found = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == parent_pid && _wcsicmp(entry.szExeFile, exe_name) == 0)
+            found = entry.th32ProcessID;
+    CloseHandle(snapshot);
+    return found;
+}
+
 JobView watch_job(const UiApp& app, DWORD timeout_ms)
 {
     JobView view;
     view.ended = wait_until(
         [&] {
-            // Enabled is read first: once it is, the outcome is already on screen.
-            bool idle = ui_enabled(app, ID_CUT);
+            // The button is read first: once it is back, the outcome is already on screen.
+            bool idle = ui_text(app, ID_CUT) == CUT_CLIP_BUTTON;
             std::wstring status = ui_text(app, ID_STATUS);
             int position = ui_progress(app);
             if (view.statuses.empty() || view.statuses.back() != status)

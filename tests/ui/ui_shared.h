@@ -18,6 +18,8 @@ enum { JOB_TIMEOUT_MS = 60000, SHORT_TIMEOUT_MS = 10000 };
 
 inline const wchar_t FAILED_STATUS[] = L"failed — see log below";
 inline const wchar_t STARTING_STATUS[] = L"starting…";
+inline const wchar_t CUT_CLIP_BUTTON[] = L"&Cut clip";
+inline const wchar_t CANCEL_BUTTON[] = L"Cancel";
 
 // Points APPDATA and LOCALAPPDATA, as every Tarnvik started from now on
 // sees them, at fresh test folders, with or without a Firefox profile that
@@ -36,7 +38,10 @@ bool wait_for_opened_folder(TextLines& folders, DWORD timeout_ms);
 // The job folders (every folder) in dir\clips.
 std::vector<std::wstring> job_folders(const std::wstring& program_dir);
 
-// What a clip job showed while it ran, until "Cut clip" was enabled again.
+// The id of a running process named exe_name whose parent is parent_pid; 0 when none.
+DWORD child_process(DWORD parent_pid, const wchar_t* exe_name);
+
+// What a clip job showed while it ran, until the button read "Cut clip" again.
 struct JobView {
     std::vector<std::wstring> statuses;  // each change, in order
     std::vector<int> positions;          // each bar position, in order

@@ -1,0 +1,29 @@
+// What runs in the background decides what the buttons say and allow; every
+// worker starts here, with a fresh cancel.
+#include <windows.h>
+#include "proc/runner.h"
+#include "ui/window.h"
+
+Running g_running = RUNNING_NOTHING;
+
+void show_running(Running what)
+{
+    g_running = what;
+    // While work runs, the one thing to start is stopping it.
+    SetWindowTextW(g_cut, what == RUNNING_NOTHING ? CUT_CLIP_TEXT : CANCEL_TEXT);
+    EnableWindow(g_cut, TRUE);
+}
+
+int start_worker(Running what, LPTHREAD_START_ROUTINE routine, void* param)
+{
+    // Set before the thread exists, so that an early Cancel is never lost.
+    reset_cancel();
+    show_running(what);
+    HANDLE worker = CreateThread(nullptr, 0, routine, param, 0, nullptr);
+    if (!worker) {
+        show_running(RUNNING_NOTHING);
+        return 0;
+    }
+    CloseHandle(worker);
+    return 1;
+}
