@@ -134,6 +134,7 @@ TEST_F(FirstRunTest, CancelStopsTheDownloadAndLeavesNothingHalfDone)
     std::wstring dir = ui_program_dir(L"first run cancel");
     ASSERT_TRUE(write_file(dir + L"\\ffprobe.exe", "stand-in\n"));
     ASSERT_TRUE(write_file(dir + L"\\yt-dlp.payload", "fake yt-dlp\n"));
+    ASSERT_TRUE(write_file(dir + L"\\ffmpeg.list", "listed, so that its sum is published\n"));
     TextLines script = {L"args " + dir + L"\\curl-args.txt", L"stall ffmpeg-master-latest-win64-gpl.zip 5000"};
     for (const std::wstring& line : publish_tools(dir))
         script.push_back(line);
