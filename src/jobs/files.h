@@ -23,3 +23,12 @@ int can_write_in(const wchar_t* folder);
 // Reads at most cap bytes from the start of the file into bytes.
 // 1 with the count in length; 0 when the file cannot be read.
 int read_file_start(const wchar_t* path, unsigned char* bytes, size_t cap, size_t* length);
+
+// Creates (or empties) path and writes length bytes to it, through to the
+// disk. 1 when all were written.
+int write_new_file(const wchar_t* path, const void* bytes, size_t length);
+
+// Renames staged over target in one step, through to the disk: target is
+// either the old file or the new one, never a mix. On failure staged is
+// removed (GetLastError tells why) and target is left as it was.
+int replace_file(const wchar_t* staged, const wchar_t* target);

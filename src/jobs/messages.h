@@ -7,9 +7,14 @@ enum {
     WM_APP_LOG = WM_APP + 1,         // lParam: log line copy or null
     WM_APP_STATUS = WM_APP + 2,      // wParam: kind, lParam: status text copy or null
     WM_APP_CUT_DONE = WM_APP + 3,    // wParam: exit code, lParam: job folder copy or null
-    WM_APP_SETUP_DONE = WM_APP + 4,  // wParam: 1 all went well, 0 something failed
+    WM_APP_SETUP_DONE = WM_APP + 4,  // wParam: nonzero all went well, 0 something failed; lParam: SetupWorker
     WM_APP_PROGRESS = WM_APP + 5     // wParam: tenths of a percent, negative = no position
 };
+
+// Which worker's end WM_APP_SETUP_DONE reports: the window shows each in its own words.
+enum SetupWorker { SETUP_BY_FIRST_RUN = 0, SETUP_BY_UPDATE = 1 };
+// The update's outcome, its WM_APP_SETUP_DONE's wParam.
+enum UpdateOutcome { UPDATE_INCOMPLETE = 0, UPDATE_CURRENT = 1, UPDATE_APPLIED = 2 };
 
 enum { STATUS_STAGE = 0, STATUS_TOOL_MISSING = 2 };
 

@@ -1,14 +1,17 @@
 // What the user's buttons and choices do: "Cut clip" checks the request and
-// starts the clip worker, "Open clips folder" shows the clips, and the
-// quality choice keeps "No audio" out of an audio-only request.
+// starts the clip worker, "Open clips folder" shows the clips, "Update
+// tools" starts the update worker, and the quality choice keeps "No audio"
+// out of an audio-only request.
 #include <windows.h>
 #include <shellapi.h>
 #include <commctrl.h>
 #include <stdlib.h>
 #include <wchar.h>
 #include "jobs/clipjob.h"
+#include "jobs/files.h"
 #include "jobs/globals.h"
 #include "jobs/messages.h"
+#include "jobs/update.h"
 #include "text/timecode.h"
 #include "ui/rules.h"
 #include "ui/window.h"
@@ -73,6 +76,20 @@ static void read_options(ClipJob* job)
     job->cookies[CLIP_COOKIES_CAP - 1] = L'\0';
 }
 
+int start_worker(LPTHREAD_START_ROUTINE routine, void* param, const wchar_t* status)
+{
+    show_work_running(1);
+    SetWindowTextW(g_status, status);
+    HANDLE worker = CreateThread(nullptr, 0, routine, param, 0, nullptr);
+    if (worker) {
+        CloseHandle(worker);
+        return 1;
+    }
+    show_work_running(0);
+    g_busy = 0;
+    return 0;
+}
+
 const wchar_t* report_unwritable(const wchar_t* folder)
 {
     post_logf(L"[tarnvik] cannot write to %ls — move Tarnvik.exe to a folder of its own that you "
@@ -116,16 +133,8 @@ void on_cut_clip()
     }
     g_clip_len = clip_length(job->start, job->end);
     SendMessageW(g_progress, PBM_SETPOS, 0, 0);
-    EnableWindow(g_cut, FALSE);
-    SetWindowTextW(g_status, L"starting…");
-    HANDLE worker = CreateThread(nullptr, 0, cut_thread, job, 0, nullptr);
-    if (worker) {
-        CloseHandle(worker);
-        return;
-    }
-    EnableWindow(g_cut, TRUE);
-    free(job);
-    g_busy = 0;
+    if (!start_worker(cut_thread, job, L"starting…"))
+        free(job);
 }
 
 void on_open_clips()
@@ -140,4 +149,18 @@ void on_quality_change()
     if (audio_only)
         SendMessageW(g_noaudio, BM_SETCHECK, BST_UNCHECKED, 0);
     EnableWindow(g_noaudio, !audio_only);
+}
+
+void on_update_tools()
+{
+    // Like a clip job, it runs only while no other worker does.
+    if (InterlockedCompareExchange(&g_busy, 1, 0) != 0)
+        return;
+    if (!can_write_in(g_appdir)) {
+        SetWindowTextW(g_status, report_unwritable(g_appdir));
+        g_busy = 0;
+        return;
+    }
+    SendMessageW(g_progress, PBM_SETPOS, 0, 0);
+    start_worker(update_thread, nullptr, L"updating tools…");
 }

@@ -16,7 +16,7 @@ const wchar_t* const COOKIE_NAMES[COOKIE_COUNT] = {L"none",  L"firefox", L"chrom
 HFONT g_font, g_bold, g_mono;
 HWND g_url, g_start, g_end, g_quality, g_cookies;
 HWND g_mp4, g_exact, g_noaudio, g_cut;
-HWND g_status, g_progress, g_log, g_foot;
+HWND g_status, g_progress, g_log, g_foot, g_update;
 
 enum { QUALITY_DEFAULT = 2, COOKIE_NONE = 0, COOKIE_FIREFOX = 1, LOG_LIMIT = 4194304 };
 
@@ -57,11 +57,14 @@ static const ControlSpec CONTROLS[] = {
     {L"BUTTON", L"No audio (video only)", IDC_NOAUDIO, BS_AUTOCHECKBOX, 14, 206, 320, 20, FONT_PLAIN, &g_noaudio},
     {L"BUTTON", L"Cut clip", IDC_CUT, BS_DEFPUSHBUTTON, 14, 238, 120, 32, FONT_BOLD, &g_cut},
     {L"BUTTON", L"Open clips folder", IDC_OPEN, BS_PUSHBUTTON, 144, 238, 150, 32, FONT_PLAIN, nullptr},
+    // At the right end of the footer row, next to the tools' state it changes.
+    {L"BUTTON", L"Update tools", IDC_UPDATE, BS_PUSHBUTTON, 530, 556, 120, 28, FONT_PLAIN, &g_update},
     {L"STATIC", L"", IDC_STATUS, 0, 306, 245, 344, 20, FONT_MONO, &g_status},
     {PROGRESS_CLASSW, nullptr, IDC_PROGRESS, PBS_SMOOTH, 14, 280, 636, 14, FONT_UNSET, &g_progress},
     {L"EDIT", L"", IDC_LOG, WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, 14, 302, 636, 250,
      FONT_MONO, &g_log},
-    {L"STATIC", L"", IDC_FOOT, 0, 14, 560, 636, 20, FONT_PLAIN, &g_foot},
+    // One line: a long clips folder ends in "..." rather than under the button.
+    {L"STATIC", L"", IDC_FOOT, SS_ENDELLIPSIS | SS_NOPREFIX, 14, 560, 506, 20, FONT_PLAIN, &g_foot},
 };
 
 static HWND create_child(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int width,
@@ -127,6 +130,12 @@ void create_controls()
             *spec.handle = control;
     }
     set_initial_states();
+}
+
+void show_work_running(int running)
+{
+    EnableWindow(g_cut, !running);
+    EnableWindow(g_update, !running);
 }
 
 void refresh_footer()

@@ -98,13 +98,8 @@ static void offer_tool_download()
         post_log(SETUP_SKIPPED);
         return;
     }
-    EnableWindow(g_cut, FALSE);
-    SetWindowTextW(g_status, L"downloading tools…");
-    HANDLE worker = CreateThread(nullptr, 0, bootstrap_thread, nullptr, 0, nullptr);
-    if (worker)
-        CloseHandle(worker);
-    else
-        EnableWindow(g_cut, TRUE);
+    g_busy = 1;  // no other worker beside it
+    start_worker(bootstrap_thread, nullptr, L"downloading tools…");
 }
 
 LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
@@ -120,6 +115,9 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
             return 0;
         case IDC_OPEN:
             on_open_clips();
+            return 0;
+        case IDC_UPDATE:
+            on_update_tools();
             return 0;
         case IDC_QUALITY:
             if (HIWORD(wparam) == CBN_SELCHANGE)
@@ -137,7 +135,7 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
         on_cut_done(wparam, lparam);
         return 0;
     case WM_APP_SETUP_DONE:
-        on_setup_done(wparam);
+        on_setup_done(wparam, lparam);
         return 0;
     case WM_APP_PROGRESS:
         on_progress(wparam);

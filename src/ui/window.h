@@ -17,7 +17,8 @@ enum {
     IDC_STATUS = 111,
     IDC_LOG = 112,
     IDC_FOOT = 113,
-    IDC_PROGRESS = 114
+    IDC_PROGRESS = 114,
+    IDC_UPDATE = 115
 };
 
 enum { CLIENT_WIDTH = 664, CLIENT_HEIGHT = 590 };
@@ -36,9 +37,9 @@ extern HFONT g_mono;  // fixed pitch, for what the user types and the log
 
 extern HWND g_url, g_start, g_end, g_quality, g_cookies;
 extern HWND g_mp4, g_exact, g_noaudio, g_cut;
-extern HWND g_status, g_progress, g_log, g_foot;
+extern HWND g_status, g_progress, g_log, g_foot, g_update;
 
-// 1 while a clip request is checked or its worker runs.
+// 1 while a clip request is checked or any worker runs.
 extern volatile LONG g_busy;
 
 // Creates one child control of g_main and gives it font (g_font when null).
@@ -48,6 +49,13 @@ HWND mk(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y,
 void create_controls();
 // Writes which tools are present into the footer line.
 void refresh_footer();
+// The buttons that start work are off while a clip job, the tool download
+// or the update runs, and on again when it has ended.
+void show_work_running(int running);
+// With g_busy taken: shows the work as running, with status, and starts
+// routine(param) on a thread of its own. When it cannot start, the buttons
+// are on again and g_busy is released. 1 when started.
+int start_worker(LPTHREAD_START_ROUTINE routine, void* param, const wchar_t* status);
 
 LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
 
@@ -59,10 +67,11 @@ const wchar_t* report_unwritable(const wchar_t* folder);
 void on_cut_clip();
 void on_open_clips();
 void on_quality_change();
+void on_update_tools();
 
 // Worker messages; each frees the text it carries.
 void on_log(LPARAM text);
 void on_status(LPARAM text);
 void on_cut_done(WPARAM exit_code, LPARAM folder);
-void on_setup_done(WPARAM all_ok);
+void on_setup_done(WPARAM outcome, LPARAM worker);
 void on_progress(WPARAM tenths);

@@ -87,21 +87,34 @@ void on_cut_done(WPARAM exit_code, LPARAM folder_text)
         log_failure_hint();
     }
     free((void*)folder);
-    EnableWindow(g_cut, TRUE);
+    show_work_running(0);
     g_busy = 0;
 }
 
-void on_setup_done(WPARAM all_ok)
+static const wchar_t* update_status(WPARAM outcome)
+{
+    if (outcome == UPDATE_APPLIED)
+        return L"tools updated";
+    if (outcome == UPDATE_CURRENT)
+        return L"tools up to date";
+    post_log(L"[setup] some tools could not be updated — each of them is left as it was; try again later.");
+    return L"update incomplete — see log";
+}
+
+void on_setup_done(WPARAM outcome, LPARAM worker)
 {
     refresh_footer();
-    if (all_ok) {
+    if (worker == SETUP_BY_UPDATE) {
+        SetWindowTextW(g_status, update_status(outcome));
+    } else if (outcome) {
         post_log(L"[setup] all tools ready — you can cut clips now.");
         SetWindowTextW(g_status, L"ready");
     } else {
         post_log(L"[setup] some downloads failed — check your internet connection and restart the app to retry.");
         SetWindowTextW(g_status, L"setup incomplete — see log");
     }
-    EnableWindow(g_cut, TRUE);
+    show_work_running(0);
+    g_busy = 0;
 }
 
 void on_progress(WPARAM tenths)
