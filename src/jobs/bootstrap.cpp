@@ -1,20 +1,26 @@
-// First-run set-up: fetches each missing tool with the system's curl,
-// checks it against its publisher's SHA-256, unpacks archives with the
-// system's tar and moves the executables next to the program.
+// Installing the tools: fetches a tool with the system's curl, checks it
+// against its publisher's SHA-256, unpacks archives with the system's tar
+// and puts the executables next to the program. The first-run worker
+// installs each tool that is missing.
 #include "jobs/bootstrap.h"
+#include <string.h>
 #include <wchar.h>
 #include "jobs/download.h"
 #include "jobs/files.h"
 #include "jobs/globals.h"
 #include "jobs/locator.h"
 #include "jobs/messages.h"
+#include "jobs/sha256.h"
 #include "proc/runner.h"
 #include "proc/system.h"
 #include "proc/tools.h"
 #include "text/bounded.h"
 #include "text/cmdline.h"
 
-enum { REMOVAL_CAP = 292 };  // "rmdir /s /q" and a quoted folder
+enum {
+    REMOVAL_CAP = 292,  // "rmdir /s /q" and a quoted folder
+    RECORD_CAP = 4096   // the install record: two lines, read tolerantly
+};
 
 // TARNVIK_DOWNLOAD_HOST is the release host of the tools' projects, set by
 // the build (its cache variable lets a test build point it elsewhere).
@@ -22,35 +28,41 @@ enum { REMOVAL_CAP = 292 };  // "rmdir /s /q" and a quoted folder
 #define FFMPEG_RELEASE TARNVIK_DOWNLOAD_HOST L"/yt-dlp/FFmpeg-Builds/releases/download/latest/"
 #define DENO_RELEASE TARNVIK_DOWNLOAD_HOST L"/denoland/deno/releases/latest/download/"
 
-static const wchar_t YTDLP_FILE[] = L"yt-dlp.exe";
 // Until it is verified, yt-dlp lives under a name that find_tool never
-// takes, so a broken download cannot pass for an installed tool.
-static const Published YTDLP_DOWNLOAD = {
-    L"yt-dlp", YTDLP_RELEASE L"yt-dlp.exe", L"yt-dlp.exe (~20 MB)", YTDLP_RELEASE L"SHA2-256SUMS",
-    "yt-dlp.exe", L"yt-dlp.exe.part", L"yt-dlp.sums.part"};
+// takes, so a broken download cannot pass for an installed tool; the same
+// name stages every file that replaces a tool (install_file).
+static const wchar_t STAGED_FORMAT[] = L"%ls.part";
+static const wchar_t INSTALL_RECORD_STAGED[] = L"installed-tools.sha256.part";
 
-struct ToolArchive {
-    Published download;             // into the temporary folder
-    const wchar_t* folder_name;     // unpacked there
+struct ToolStep {
+    Published download;             // an archive into the temporary folder, yt-dlp into the program folder
+    const wchar_t* folder_name;     // an archive is unpacked there; null: no archive
     const wchar_t* unpack_log;
-    const wchar_t* files[2];        // taken from the archive; null ends the list
+    const wchar_t* files[2];        // what it puts next to the program; null ends the list
 };
 
-static const ToolArchive FFMPEG_ARCHIVE = {
-    {L"ffmpeg", FFMPEG_RELEASE L"ffmpeg-master-latest-win64-gpl.zip", L"ffmpeg (~100 MB — takes a minute)",
-     FFMPEG_RELEASE L"checksums.sha256", "ffmpeg-master-latest-win64-gpl.zip", L"tarnvik_ffmpeg.zip",
-     L"tarnvik_ffmpeg.sums"},
-    L"tarnvik_ffmpeg_x",
-    L"[setup] unpacking ffmpeg ...",
-    {L"ffmpeg.exe", L"ffprobe.exe"}};
+// In the order the tools are set up, indexed by ToolStepId.
+static const ToolStep STEPS[STEP_COUNT] = {
+    {{L"yt-dlp", YTDLP_RELEASE L"yt-dlp.exe", L"yt-dlp.exe (~20 MB)", YTDLP_RELEASE L"SHA2-256SUMS",
+      "yt-dlp.exe", L"yt-dlp.exe.part", L"yt-dlp.sums.part"},
+     nullptr,
+     nullptr,
+     {L"yt-dlp.exe", nullptr}},
+    {{L"ffmpeg", FFMPEG_RELEASE L"ffmpeg-master-latest-win64-gpl.zip", L"ffmpeg (~100 MB — takes a minute)",
+      FFMPEG_RELEASE L"checksums.sha256", "ffmpeg-master-latest-win64-gpl.zip", L"tarnvik_ffmpeg.zip",
+      L"tarnvik_ffmpeg.sums"},
+     L"tarnvik_ffmpeg_x",
+     L"[setup] unpacking ffmpeg ...",
+     {L"ffmpeg.exe", L"ffprobe.exe"}},
+    {{L"deno", DENO_RELEASE L"deno-x86_64-pc-windows-msvc.zip", L"deno (~40 MB)",
+      DENO_RELEASE L"deno-x86_64-pc-windows-msvc.zip.sha256sum", "deno-x86_64-pc-windows-msvc.zip",
+      L"tarnvik_deno.zip", L"tarnvik_deno.sums"},
+     L"tarnvik_deno_x",
+     L"[setup] unpacking deno ...",
+     {L"deno.exe", nullptr}},
+};
 
-static const ToolArchive DENO_ARCHIVE = {
-    {L"deno", DENO_RELEASE L"deno-x86_64-pc-windows-msvc.zip", L"deno (~40 MB)",
-     DENO_RELEASE L"deno-x86_64-pc-windows-msvc.zip.sha256sum", "deno-x86_64-pc-windows-msvc.zip",
-     L"tarnvik_deno.zip", L"tarnvik_deno.sums"},
-    L"tarnvik_deno_x",
-    L"[setup] unpacking deno ...",
-    {L"deno.exe", nullptr}};
+const wchar_t INSTALL_RECORD[] = L"installed-tools.sha256";
 
 int unzip(const wchar_t* work, const wchar_t* archive, const wchar_t* folder)
 {
@@ -67,16 +79,28 @@ int unzip(const wchar_t* work, const wchar_t* archive, const wchar_t* folder)
     return run_in_folder(line, work, NULL, NULL) == 0;
 }
 
+// Puts source next to the program as name, replacing any older copy in one
+// step: first beside it under a temporary name (a copy when the temporary
+// folder lies on another volume, a program on D:\ or a USB stick), then
+// renamed over it. A failure at any point leaves the old file as it was.
 static int install_file(const wchar_t* source, const wchar_t* name)
 {
-    wchar_t target[PATH_CAP];
-    if (!join_path(target, g_appdir, name))
+    wchar_t target[PATH_CAP], staged_name[PATH_CAP], staged[PATH_CAP];
+    if (!join_path(target, g_appdir, name) || !format_text(staged_name, STAGED_FORMAT, name) ||
+        !join_path(staged, g_appdir, staged_name))
         return 0;
-    // The temporary folder may lie on another volume than the program (a
-    // program on D:\ or a USB stick), where only a copy can move the file.
-    if (!MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+    int existed = is_file(target);
+    if (_wcsicmp(source, staged) != 0 &&
+        !MoveFileExW(source, staged, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(staged);  // what a copy cut short by a full disk left
         return 0;
-    post_logf(L"[setup] installed %ls", name);
+    }
+    if (!replace_file(staged, target)) {
+        post_logf(L"[setup] %ls could not be replaced (Windows error %lu) — the old one is unchanged", name,
+                  GetLastError());
+        return 0;
+    }
+    post_logf(existed ? L"[setup] replaced %ls with the checked download" : L"[setup] installed %ls", name);
     return 1;
 }
 
@@ -124,34 +148,60 @@ static int report_install(int installed, const wchar_t* name)
     return installed;
 }
 
-static int install_ytdlp()
+// The record of which archive each tool came from lets an update tell a
+// changed release without downloading it. One that cannot be written only
+// costs the next update a download.
+static void record_install(const ToolStep* step, const char* hex)
 {
-    if (!fetch_verified(&YTDLP_DOWNLOAD, g_appdir))
+    wchar_t path[PATH_CAP], staged[PATH_CAP];
+    unsigned char old[RECORD_CAP];
+    char text[RECORD_CAP];
+    size_t length = 0;
+    if (join_path(path, g_appdir, INSTALL_RECORD) && join_path(staged, g_appdir, INSTALL_RECORD_STAGED)) {
+        if (!read_file_start(path, old, sizeof old, &length))
+            length = 0;  // none yet
+        if (record_listed_sum(old, length, step->download.listed_as, hex, text, sizeof text) &&
+            write_new_file(staged, text, strlen(text)) && replace_file(staged, path))
+            return;
+    }
+    post_logf(L"[setup] could not note which %ls was installed; the next update fetches it again",
+              step->download.tool);
+}
+
+static int install_ytdlp(const ToolStep* step, const char* hex)
+{
+    if (!fetch_matching(&step->download, g_appdir, hex))
         return 0;
     wchar_t partial[PATH_CAP];
-    join_path(partial, g_appdir, YTDLP_DOWNLOAD.saved_as);  // fits: it was just made there
-    int ok = report_install(install_file(partial, YTDLP_FILE), YTDLP_FILE);
+    join_path(partial, g_appdir, step->download.saved_as);  // fits: it was just made there
+    int ok = report_install(install_file(partial, step->files[0]), step->files[0]);
     DeleteFileW(partial);  // whatever a failed move left behind
     return ok;
 }
 
+static int report_no_temp(const ToolStep* step)
+{
+    post_logf(L"[setup] no usable temporary folder for %ls", step->download.label);
+    return 0;
+}
+
 // temp: the temporary folder, or empty.
-static int install_archive(const ToolArchive* tool, const wchar_t* temp)
+static int install_archive(const ToolStep* step, const wchar_t* temp, const char* hex)
 {
     wchar_t archive[PATH_CAP], folder[PATH_CAP];
-    if (!temp[0] || !join_path(archive, temp, tool->download.saved_as) ||
-        !join_path(folder, temp, tool->folder_name)) {
-        post_logf(L"[setup] no usable temporary folder for %ls", tool->download.label);
+    if (!temp[0] || !join_path(archive, temp, step->download.saved_as) ||
+        !join_path(folder, temp, step->folder_name))
+        return report_no_temp(step);
+    if (!fetch_matching(&step->download, temp, hex))
         return 0;
-    }
-    if (!fetch_verified(&tool->download, temp))
-        return 0;
-    post_log(tool->unpack_log);
-    int ok = unzip(temp, tool->download.saved_as, tool->folder_name);
+    post_log(step->unpack_log);
+    int ok = unzip(temp, step->download.saved_as, step->folder_name);
     if (ok) {
-        for (const wchar_t* file : tool->files)
+        for (const wchar_t* file : step->files)
             if (file && !report_install(harvest(folder, file), file))
                 ok = 0;
+        if (ok)
+            record_install(step, hex);
     } else if (!cancel_requested()) {
         post_log(L"[setup] unpack FAILED");
     }
@@ -162,12 +212,66 @@ static int install_archive(const ToolArchive* tool, const wchar_t* temp)
     return ok;
 }
 
-// Leaves temp empty when the system gives no folder that fits a path buffer.
-static void read_temp_folder(wchar_t* temp)
+// Archives are fetched into the temporary folder, yt-dlp next to the program.
+static const wchar_t* download_folder(const ToolStep* step, const wchar_t* temp)
+{
+    return step->folder_name ? temp : g_appdir;
+}
+
+void read_temp_folder(wchar_t (&temp)[PATH_CAP])
 {
     DWORD length = GetTempPathW(PATH_CAP, temp);
     if (length == 0 || length >= PATH_CAP)
         temp[0] = L'\0';
+}
+
+const wchar_t* step_tool(int step)
+{
+    return STEPS[step].download.tool;
+}
+
+int fetch_step_sum(int step, const wchar_t* temp, char (&hex)[SHA256_HEX_CAP])
+{
+    const wchar_t* folder = download_folder(&STEPS[step], temp);
+    if (!folder[0])
+        return report_no_temp(&STEPS[step]);
+    return fetch_listed_sum(&STEPS[step].download, folder, hex);
+}
+
+int install_step(int step, const wchar_t* temp, const char* hex)
+{
+    const ToolStep* s = &STEPS[step];
+    return s->folder_name ? install_archive(s, temp, hex) : install_ytdlp(s, hex);
+}
+
+// The sum the install record holds for the step's archive.
+static int recorded_sum(const ToolStep* step, char (&hex)[SHA256_HEX_CAP])
+{
+    wchar_t path[PATH_CAP];
+    unsigned char text[RECORD_CAP];
+    size_t length = 0;
+    return join_path(path, g_appdir, INSTALL_RECORD) && read_file_start(path, text, sizeof text, &length) &&
+           find_listed_sum(text, length, step->download.listed_as, hex);
+}
+
+int step_is_current(int step, const char* hex)
+{
+    const ToolStep* s = &STEPS[step];
+    wchar_t path[PATH_CAP];
+    for (const wchar_t* file : s->files)
+        if (file && (!join_path(path, g_appdir, file) || !is_file(path)))
+            return 0;
+    char installed[SHA256_HEX_CAP];
+    // yt-dlp is one file and tells by its own sum; an archive's tools by the record.
+    int known = s->folder_name ? recorded_sum(s, installed)
+                               : join_path(path, g_appdir, s->files[0]) && sha256_file(path, installed);
+    return known && same_sum(installed, hex);
+}
+
+static int fetch_and_install(int step, const wchar_t* temp)
+{
+    char hex[SHA256_HEX_CAP];
+    return fetch_step_sum(step, temp, hex) && install_step(step, temp, hex);
 }
 
 DWORD WINAPI bootstrap_thread(LPVOID param)
@@ -178,15 +282,14 @@ DWORD WINAPI bootstrap_thread(LPVOID param)
     int ok = 1;
     wchar_t found[PATH_CAP];
     // Each check runs when its step begins, after the earlier steps' installs.
-    if (!find_tool(TOOL_YTDLP, found) && !install_ytdlp())
+    if (!find_tool(TOOL_YTDLP, found) && !fetch_and_install(STEP_YTDLP, temp))
         ok = 0;
-    if ((!find_tool(TOOL_FFMPEG, found) || !find_tool(TOOL_FFPROBE, found)) &&
-        !install_archive(&FFMPEG_ARCHIVE, temp))
+    if ((!find_tool(TOOL_FFMPEG, found) || !find_tool(TOOL_FFPROBE, found)) && !fetch_and_install(STEP_FFMPEG, temp))
         ok = 0;
-    if (!find_tool(TOOL_DENO, found) && !install_archive(&DENO_ARCHIVE, temp))
+    if (!find_tool(TOOL_DENO, found) && !fetch_and_install(STEP_DENO, temp))
         ok = 0;
     // A cancel that came after the last step was done changes nothing.
     WPARAM result = ok ? SETUP_OK : cancel_requested() ? SETUP_CANCELLED : SETUP_FAILED;
-    post_message(WM_APP_SETUP_DONE, result, 0);
+    post_message(WM_APP_SETUP_DONE, result, SETUP_BY_FIRST_RUN);
     return 0;
 }

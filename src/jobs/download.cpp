@@ -142,18 +142,14 @@ int matches_sum(const wchar_t* path, const char* hex, const wchar_t* tool)
     return 1;
 }
 
-int fetch_verified(const Published* file, const wchar_t* folder)
+int fetch_matching(const Published* file, const wchar_t* folder, const char* hex)
 {
     wchar_t path[PATH_CAP];
-    char expected[SHA256_HEX_CAP];
     if (!join_path(path, folder, file->saved_as)) {
         report_long_path(file, folder);
         return 0;
     }
-    if (!fetch_listed_sum(file, folder, expected))
-        return 0;
-    if (dl(file->url, folder, file->saved_as, file->label, TOOL_MAX_SECONDS) &&
-        matches_sum(path, expected, file->tool))
+    if (dl(file->url, folder, file->saved_as, file->label, TOOL_MAX_SECONDS) && matches_sum(path, hex, file->tool))
         return 1;
     DeleteFileW(path);  // a broken, foreign or partial download
     return 0;

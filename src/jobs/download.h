@@ -41,6 +41,7 @@ int fetch_listed_sum(const Published* file, const wchar_t* folder, char (&hex)[S
 // the check.
 int matches_sum(const wchar_t* path, const char* hex, const wchar_t* tool);
 
-// The three in turn. 1: folder\saved_as holds the verified file. 0: the
-// reason is logged and nothing of the download is left.
-int fetch_verified(const Published* file, const wchar_t* folder);
+// Downloads file into folder\saved_as and checks it against hex, a sum
+// fetched before. 1: the verified file is there. 0: the reason is logged and
+// nothing of the download is left.
+int fetch_matching(const Published* file, const wchar_t* folder, const char* hex);

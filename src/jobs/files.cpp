@@ -88,3 +88,26 @@ int remove_folder(const wchar_t* folder)
     }
     return RemoveDirectoryW(folder) || GetFileAttributesW(folder) == INVALID_FILE_ATTRIBUTES;
 }
+
+int write_new_file(const wchar_t* path, const void* bytes, size_t length)
+{
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD put = 0;
+    BOOL ok = WriteFile(file, bytes, (DWORD)length, &put, NULL) && put == length && FlushFileBuffers(file);
+    CloseHandle(file);
+    if (!ok)
+        DeleteFileW(path);
+    return ok != 0;
+}
+
+int replace_file(const wchar_t* staged, const wchar_t* target)
+{
+    if (MoveFileExW(staged, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return 1;
+    DWORD error = GetLastError();
+    DeleteFileW(staged);
+    SetLastError(error);
+    return 0;
+}

@@ -30,3 +30,12 @@ int is_dot_entry(const wchar_t* name);
 // Removes folder and everything in it, without starting a program. 1 when
 // the folder is gone afterwards (or was never there).
 int remove_folder(const wchar_t* folder);
+
+// Creates (or empties) path and writes length bytes to it, through to the
+// disk. 1 when all were written.
+int write_new_file(const wchar_t* path, const void* bytes, size_t length);
+
+// Renames staged over target in one step, through to the disk: target is
+// either the old file or the new one, never a mix. On failure staged is
+// removed (GetLastError tells why) and target is left as it was.
+int replace_file(const wchar_t* staged, const wchar_t* target);

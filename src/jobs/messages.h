@@ -7,15 +7,19 @@ enum {
     WM_APP_LOG = WM_APP + 1,         // lParam: log line copy or null
     WM_APP_STATUS = WM_APP + 2,      // wParam: kind, lParam: status text copy or null
     WM_APP_CUT_DONE = WM_APP + 3,    // wParam: exit code, lParam: job folder copy or null
-    WM_APP_SETUP_DONE = WM_APP + 4,  // wParam: SETUP_OK, SETUP_FAILED or SETUP_CANCELLED
+    WM_APP_SETUP_DONE = WM_APP + 4,  // wParam: how it ended (below); lParam: SetupWorker
     WM_APP_PROGRESS = WM_APP + 5     // wParam: tenths of a percent, negative = no position
 };
 
-enum { STATUS_STAGE = 0, STATUS_TOOL_MISSING = 2 };
-
+// Which worker's end WM_APP_SETUP_DONE reports: the window shows each in its own words.
+enum SetupWorker { SETUP_BY_FIRST_RUN = 0, SETUP_BY_UPDATE = 1 };
 // How the tool download ended: every tool in place, something failed, or
 // the user cancelled it before it was done.
 enum { SETUP_FAILED = 0, SETUP_OK = 1, SETUP_CANCELLED = 2 };
+// How the update ended; a cancelled one sends SETUP_CANCELLED.
+enum UpdateOutcome { UPDATE_INCOMPLETE = SETUP_FAILED, UPDATE_APPLIED = SETUP_OK, UPDATE_CURRENT = 3 };
+
+enum { STATUS_STAGE = 0, STATUS_TOOL_MISSING = 2 };
 
 // Posts to g_main; waits and retries while the window's queue is full, so
 // nothing is lost and order holds. Without a window nothing is posted.

@@ -7,7 +7,9 @@
 #include "proc/router.h"
 #include "text/hints.h"
 
-enum { READ_CHUNK = 2048, WIDE_LINE_CAP = 4096, SYSTEM_TEXT_CAP = 512, GONE_POLLS = 400, GONE_POLL_MS = 5, PAUSE_STEP_MS = 50 };
+enum { READ_CHUNK = 2048, WIDE_LINE_CAP = 4096, SYSTEM_TEXT_CAP = 512, GONE_POLLS = 400, GONE_POLL_MS = 5 };
+
+static const unsigned long PAUSE_STEP_MS = 50;
 
 // Every child goes into one job that dies with this process, so closing
 // Tarnvik also ends the hidden yt-dlp, ffmpeg or curl and whatever they

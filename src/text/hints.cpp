@@ -111,8 +111,8 @@ const StartError START_ERRORS[] = {
     {4551, CAUSE_START_POLICY},        // ERROR_SYSTEM_INTEGRITY_POLICY_VIOLATION
 };
 
-// Until Tarnvik can update its tools itself, this is all it can say.
-const wchar_t UPDATE_ADVICE[] = L"update the tools";
+// The window's own button brings yt-dlp up to date.
+const wchar_t UPDATE_ADVICE[] = L"press \"Update tools\"";
 
 }  // namespace
 

@@ -144,6 +144,24 @@ void read_field(const char* line, const char* name, Record& record)
         record.names_file = std::strcmp(base_name(value), name) == 0;
 }
 
+// Appends text to out (cap bytes, used so far); 0 when it does not fit.
+int append(char* out, size_t cap, size_t& used, const char* text)
+{
+    size_t length = std::strlen(text);
+    if (used + length + 1 > cap)
+        return 0;
+    std::memcpy(out + used, text, length + 1);
+    used += length;
+    return 1;
+}
+
+// A "HEX  NAME" line for some name other than name.
+int is_other_sum_line(const char* line, const char* name)
+{
+    return is_sum(line, ' ') && line[SHA256_HEX_DIGITS] == ' ' && line[SHA256_HEX_DIGITS + 1] == ' ' &&
+           line[SHA256_HEX_DIGITS + 2] != '\0' && !is_sum_line_for(line, name);
+}
+
 }  // namespace
 
 int find_listed_sum(const unsigned char* bytes, size_t length, const char* name,
@@ -188,4 +206,20 @@ int same_sum(const char* a, const char* b)
             return 0;
     }
     return 1;
+}
+
+int record_listed_sum(const unsigned char* old, size_t length, const char* name, const char* hex, char* out,
+                      size_t cap)
+{
+    size_t used = 0;
+    if (cap == 0)
+        return 0;
+    out[0] = '\0';
+    Reader reader = open_reader(old, length);
+    char line[LINE_CAP];
+    while (next_line(reader, line))
+        if (is_other_sum_line(line, name) && !(append(out, cap, used, line) && append(out, cap, used, "\n")))
+            return 0;
+    return append(out, cap, used, hex) && append(out, cap, used, "  ") && append(out, cap, used, name) &&
+           append(out, cap, used, "\n");
 }

@@ -13,5 +13,12 @@ enum { SHA256_HEX_DIGITS = 64, SHA256_HEX_CAP = SHA256_HEX_DIGITS + 1 };
 int find_listed_sum(const unsigned char* bytes, size_t length, const char* name,
                     char (&hex)[SHA256_HEX_CAP]);
 
+// The install record, a sums file of our own in the "HEX  NAME" form that
+// find_listed_sum reads back: out (cap bytes, zero-terminated) gets every
+// well-formed line of old for another name, then "hex  name". Damaged lines
+// of old are dropped. 1 when the whole record fitted.
+int record_listed_sum(const unsigned char* old, size_t length, const char* name, const char* hex, char* out,
+                      size_t cap);
+
 // 1 when a and b are the same sum, hex letter case aside.
 int same_sum(const char* a, const char* b);

@@ -1,15 +1,18 @@
 // What the user's buttons and choices do: "Cut clip" checks the request and
-// starts the clip worker, "Open clips folder" shows the clips, and the
-// quality choice keeps "No audio" out of an audio-only request.
+// starts the clip worker, "Open clips folder" shows the clips, "Update
+// tools" starts the update worker, and the quality choice keeps "No audio"
+// out of an audio-only request.
 #include <windows.h>
 #include <shellapi.h>
 #include <commctrl.h>
 #include <stdlib.h>
 #include <wchar.h>
 #include "jobs/clipjob.h"
+#include "jobs/files.h"
 #include "jobs/globals.h"
 #include "jobs/messages.h"
 #include "proc/runner.h"
+#include "jobs/update.h"
 #include "text/timecode.h"
 #include "ui/rules.h"
 #include "ui/window.h"
@@ -117,11 +120,8 @@ void on_cut_clip()
     }
     g_clip_len = clip_length(job->start, job->end);
     SendMessageW(g_progress, PBM_SETPOS, 0, 0);
-    SetWindowTextW(g_status, L"starting…");
-    if (start_worker(RUNNING_CLIP, cut_thread, job))
-        return;
-    free(job);
-    g_busy = 0;
+    if (!start_worker(RUNNING_CLIP, cut_thread, job, L"starting…"))
+        free(job);
 }
 
 void on_cancel()
@@ -153,4 +153,18 @@ void on_quality_change()
     if (audio_only)
         SendMessageW(g_noaudio, BM_SETCHECK, BST_UNCHECKED, 0);
     EnableWindow(g_noaudio, !audio_only);
+}
+
+void on_update_tools()
+{
+    // Like a clip job, it runs only while no other worker does.
+    if (InterlockedCompareExchange(&g_busy, 1, 0) != 0)
+        return;
+    if (!can_write_in(g_appdir)) {
+        SetWindowTextW(g_status, report_unwritable(g_appdir));
+        g_busy = 0;
+        return;
+    }
+    SendMessageW(g_progress, PBM_SETPOS, 0, 0);
+    start_worker(RUNNING_UPDATE, update_thread, nullptr, L"updating tools…");
 }

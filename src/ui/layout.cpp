@@ -17,7 +17,7 @@ const wchar_t* const COOKIE_NAMES[COOKIE_COUNT] = {L"none",  L"firefox", L"chrom
 HFONT g_font, g_bold, g_mono;
 HWND g_url, g_start, g_end, g_quality, g_cookies;
 HWND g_mp4, g_exact, g_noaudio, g_cut;
-HWND g_status, g_progress, g_log, g_foot;
+HWND g_status, g_progress, g_log, g_foot, g_update;
 
 enum { QUALITY_DEFAULT = 2, COOKIE_NONE = 0, COOKIE_FIREFOX = 1, LOG_LIMIT = 4194304 };
 
@@ -48,6 +48,7 @@ static const wchar_t MP4_TEXT[] = L"Prefer &MP4 / H.264 (most compatible)";
 static const wchar_t EXACT_TEXT[] = L"E&xact cut (re-encodes at cut points; slower, no glitchy first frames)";
 static const wchar_t NOAUDIO_TEXT[] = L"No &audio (video only)";
 static const wchar_t OPEN_TEXT[] = L"&Open clips folder";
+static const wchar_t UPDATE_TEXT[] = L"Update &tools";
 
 // Tab visits the WS_TABSTOP controls in table order. A new WS_GROUP ends
 // the group before it, so the arrow keys move only between the three
@@ -76,13 +77,16 @@ static const ControlSpec CONTROLS[] = {
     {L"BUTTON", NOAUDIO_TEXT, IDC_NOAUDIO, BS_AUTOCHECKBOX | WS_TABSTOP, 14, 206, 320, 20, FONT_PLAIN, &g_noaudio},
     {L"BUTTON", CUT_CLIP_TEXT, IDC_CUT, BS_DEFPUSHBUTTON | TAB_STOP, 14, 238, 120, 32, FONT_BOLD, &g_cut},
     {L"BUTTON", OPEN_TEXT, IDC_OPEN, BS_PUSHBUTTON | TAB_STOP, 144, 238, 150, 32, FONT_PLAIN, nullptr},
+    // At the right end of the footer row, next to the tools' state it changes.
+    {L"BUTTON", UPDATE_TEXT, IDC_UPDATE, BS_PUSHBUTTON | TAB_STOP, 530, 556, 120, 28, FONT_PLAIN, &g_update},
     // The status line and the footer show file names and folders as they
     // are: an "&" in them is no access key.
     {L"STATIC", L"", IDC_STATUS, SS_NOPREFIX | WS_GROUP, 306, 245, 344, 20, FONT_MONO, &g_status},
     {PROGRESS_CLASSW, nullptr, IDC_PROGRESS, PBS_SMOOTH, 14, 280, 636, 14, FONT_UNSET, &g_progress},
     {L"EDIT", L"", IDC_LOG, WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | TAB_STOP, 14, 302,
      636, 250, FONT_MONO, &g_log},
-    {L"STATIC", L"", IDC_FOOT, SS_NOPREFIX, 14, 560, 636, 20, FONT_PLAIN, &g_foot},
+    // One line: a long clips folder ends in "..." rather than under the button.
+    {L"STATIC", L"", IDC_FOOT, SS_ENDELLIPSIS | SS_NOPREFIX, 14, 560, 506, 20, FONT_PLAIN, &g_foot},
 };
 
 enum { CONTROL_COUNT = sizeof CONTROLS / sizeof CONTROLS[0] };

@@ -90,8 +90,8 @@ static void offer_tool_download()
         post_log(SETUP_SKIPPED);
         return;
     }
-    SetWindowTextW(g_status, L"downloading tools…");
-    start_worker(RUNNING_SETUP, bootstrap_thread, nullptr);
+    g_busy = 1;  // no other worker beside it
+    start_worker(RUNNING_SETUP, bootstrap_thread, nullptr, L"downloading tools…");
 }
 
 LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
@@ -110,6 +110,9 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
             return 0;
         case IDC_OPEN:
             on_open_clips();
+            return 0;
+        case IDC_UPDATE:
+            on_update_tools();
             return 0;
         case IDC_QUALITY:
             if (HIWORD(wparam) == CBN_SELCHANGE)
@@ -141,7 +144,7 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
         on_cut_done(wparam, lparam);
         return 0;
     case WM_APP_SETUP_DONE:
-        on_setup_done(wparam);
+        on_setup_done(wparam, lparam);
         return 0;
     case WM_APP_PROGRESS:
         on_progress(wparam);

@@ -6,6 +6,7 @@
 #include <wchar.h>
 #include "jobs/files.h"
 #include "jobs/locator.h"
+#include "jobs/toolversion.h"
 #include "proc/tools.h"
 
 const wchar_t* const exts[EXT_COUNT] = {L".mp4", L".mkv",  L".webm", L".m4a", L".mp3",
@@ -14,8 +15,6 @@ const wchar_t* const exts[EXT_COUNT] = {L".mp4", L".mkv",  L".webm", L".m4a", L"
 // A taken name is rare (another job in the same millisecond); a thousand
 // taken in a row means the clips folder is not what it seems.
 enum { JOB_FOLDER_TRIES = 1000 };
-
-static const wchar_t* const FOOTER_TOOLS[] = {TOOL_YTDLP, TOOL_FFMPEG, TOOL_DENO};
 
 int is_http_url(const wchar_t* url)
 {
@@ -85,22 +84,16 @@ void format_done(const wchar_t* name, unsigned long long size, wchar_t* out, siz
     format_text(out, cap, L"done — %ls (%.1f MB)", name, (double)size / 1000000.0);
 }
 
-static void add_to_list(wchar_t* list, const wchar_t* name)
+void build_footer(wchar_t (&out)[FOOTER_CAP])
 {
-    size_t used = wcslen(list);
-    format_text(list + used, TOOL_LIST_CAP - used, L"%ls%ls", used ? L", " : L"", name);
-}
-
-void build_footer(wchar_t* out)
-{
-    wchar_t ready[TOOL_LIST_CAP] = {0};
-    wchar_t missing[TOOL_LIST_CAP] = {0};
-    wchar_t scratch[PATH_CAP];
-    for (const wchar_t* tool : FOOTER_TOOLS)
-        add_to_list(find_tool(tool, scratch) ? ready : missing, tool);
-    if (!missing[0])
-        format_text(out, FOOTER_CAP, L"Tools ready: %ls     Clips: %ls", ready, g_clipsdir);
-    else
-        format_text(out, FOOTER_CAP, L"Tools ready: %ls    MISSING: %ls", ready[0] ? ready : L"(none)",
-                    missing);
+    int found[FOOTER_TOOL_COUNT];
+    wchar_t path[PATH_CAP], version[TOOL_VERSION_CAP] = {0};
+    for (int i = 0; i < FOOTER_TOOL_COUNT; ++i) {
+        found[i] = find_tool(FOOTER_TOOLS[i], path);
+        if (i == 0 && found[i])
+            read_tool_version(path, version);  // none: the footer names no version
+    }
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    format_footer(out, found, version, CalendarDay{now.wYear, now.wMonth, now.wDay}, g_clipsdir);
 }

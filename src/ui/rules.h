@@ -4,8 +4,7 @@
 #include <cstddef>
 #include "jobs/globals.h"
 #include "text/bounded.h"
-
-enum { FOOTER_CAP = 512, TOOL_LIST_CAP = 128 };
+#include "text/footer.h"
 
 // Extensions that count as a finished media file, each with its dot.
 enum { EXT_COUNT = 10 };
@@ -33,5 +32,6 @@ int find_media_file(const wchar_t* folder, wchar_t* name, unsigned long long* si
 // "done — NAME (N.N MB)" into out (cap characters, always terminated).
 void format_done(const wchar_t* name, unsigned long long size, wchar_t* out, size_t cap);
 
-// The footer line for the tools as they are now (FOOTER_CAP characters).
-void build_footer(wchar_t* out);
+// The footer line for the tools as they are now, yt-dlp's age counted to
+// today by the system clock.
+void build_footer(wchar_t (&out)[FOOTER_CAP]);

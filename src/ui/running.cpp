@@ -12,16 +12,19 @@ void show_running(Running what)
     // While work runs, the one thing to start is stopping it.
     SetWindowTextW(g_cut, what == RUNNING_NOTHING ? CUT_CLIP_TEXT : CANCEL_TEXT);
     EnableWindow(g_cut, TRUE);
+    EnableWindow(g_update, what == RUNNING_NOTHING);
 }
 
-int start_worker(Running what, LPTHREAD_START_ROUTINE routine, void* param)
+int start_worker(Running what, LPTHREAD_START_ROUTINE routine, void* param, const wchar_t* status)
 {
     // Set before the thread exists, so that an early Cancel is never lost.
     reset_cancel();
     show_running(what);
+    SetWindowTextW(g_status, status);
     HANDLE worker = CreateThread(nullptr, 0, routine, param, 0, nullptr);
     if (!worker) {
         show_running(RUNNING_NOTHING);
+        g_busy = 0;
         return 0;
     }
     CloseHandle(worker);

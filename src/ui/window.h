@@ -17,7 +17,8 @@ enum {
     IDC_STATUS = 111,
     IDC_LOG = 112,
     IDC_FOOT = 113,
-    IDC_PROGRESS = 114
+    IDC_PROGRESS = 114,
+    IDC_UPDATE = 115
 };
 
 enum { CLIENT_WIDTH = 664, CLIENT_HEIGHT = 590 };
@@ -40,21 +41,22 @@ extern HFONT g_mono;  // fixed pitch, for what the user types and the log
 
 extern HWND g_url, g_start, g_end, g_quality, g_cookies;
 extern HWND g_mp4, g_exact, g_noaudio, g_cut;
-extern HWND g_status, g_progress, g_log, g_foot;
+extern HWND g_status, g_progress, g_log, g_foot, g_update;
 
-// 1 while a clip request is checked or its worker runs.
+// 1 while a clip request is checked or any worker runs.
 extern volatile LONG g_busy;
 
 // The worker that runs now, if any (at most one runs at a time).
-enum Running { RUNNING_NOTHING, RUNNING_CLIP, RUNNING_SETUP };
+enum Running { RUNNING_NOTHING, RUNNING_CLIP, RUNNING_SETUP, RUNNING_UPDATE };
 extern Running g_running;
 
 // Records what runs now and gives every button the text and state that
 // go with it: the one place that decides them.
 void show_running(Running what);
-// Starts routine(param) as the worker of that kind. 0 when its thread could
-// not be started; nothing runs then.
-int start_worker(Running what, LPTHREAD_START_ROUTINE routine, void* param);
+// With g_busy taken: shows status and starts routine(param) as the worker of
+// that kind. 0 when its thread could not be started; nothing runs then and
+// g_busy is released.
+int start_worker(Running what, LPTHREAD_START_ROUTINE routine, void* param, const wchar_t* status);
 
 // Creates one child control of g_main and gives it font (g_font when null).
 HWND mk(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y,
@@ -91,10 +93,11 @@ void on_cancel();
 void on_cut_clip();
 void on_open_clips();
 void on_quality_change();
+void on_update_tools();
 
 // Worker messages; each frees the text it carries.
 void on_log(LPARAM text);
 void on_status(LPARAM text);
 void on_cut_done(WPARAM exit_code, LPARAM folder);
-void on_setup_done(WPARAM result);
+void on_setup_done(WPARAM outcome, LPARAM worker);
 void on_progress(WPARAM tenths);

@@ -95,20 +95,35 @@ void on_cut_done(WPARAM exit_code, LPARAM folder_text)
     g_busy = 0;
 }
 
-void on_setup_done(WPARAM result)
+static const wchar_t* update_status(WPARAM outcome)
+{
+    if (outcome == UPDATE_APPLIED)
+        return L"tools updated";
+    if (outcome == UPDATE_CURRENT)
+        return L"tools up to date";
+    post_log(L"[setup] some tools could not be updated — each of them is left as it was; try again later.");
+    return L"update incomplete — see log";
+}
+
+void on_setup_done(WPARAM outcome, LPARAM worker)
 {
     refresh_footer();
-    if (result == SETUP_OK) {
+    if (outcome == SETUP_CANCELLED) {
+        post_log(worker == SETUP_BY_UPDATE
+                     ? L"[setup] cancelled — every tool is left as it was."
+                     : L"[setup] cancelled — restart the app to download the missing tools.");
+        SetWindowTextW(g_status, L"setup cancelled");
+    } else if (worker == SETUP_BY_UPDATE) {
+        SetWindowTextW(g_status, update_status(outcome));
+    } else if (outcome == SETUP_OK) {
         post_log(L"[setup] all tools ready — you can cut clips now.");
         SetWindowTextW(g_status, L"ready");
-    } else if (result == SETUP_CANCELLED) {
-        post_log(L"[setup] cancelled — restart the app to download the missing tools.");
-        SetWindowTextW(g_status, L"setup cancelled");
     } else {
         post_log(L"[setup] some downloads failed — check your internet connection and restart the app to retry.");
         SetWindowTextW(g_status, L"setup incomplete — see log");
     }
     show_running(RUNNING_NOTHING);
+    g_busy = 0;
 }
 
 void on_progress(WPARAM tenths)

@@ -5,6 +5,8 @@
 //   args <file>                   appends this run's arguments (the program
 //                                 as named on the command line first), one a
 //                                 line in UTF-8, then an empty line
+//   requests <file>               appends "<URL> <bytes>" for this run: the
+//                                 bytes it wrote to TARGET (0: none)
 //   fail <url-end> <code> [<bytes> [<text>]]  for a URL ending in <url-end>:
 //                                 writes <bytes> bytes (default none) to
 //                                 TARGET, as a broken download leaves them,
@@ -29,15 +31,31 @@ static void draw_progress()
     say_error("######################################################################## 100.0%\n");
 }
 
+static std::wstring g_requests;  // the "requests" file, or empty
+static std::wstring g_url;
+
+// Writes bytes to TARGET and notes the request; true when written.
+static bool serve(const std::wstring& target, const std::string& bytes)
+{
+    bool written = write_bytes(target, bytes, false);
+    if (!g_requests.empty())
+        write_bytes(g_requests, to_utf8(g_url) + " " + std::to_string(written ? bytes.size() : 0) + "\n", true);
+    return written;
+}
+
 int wmain(int argc, wchar_t** argv)
 {
     std::wstring here = own_folder();
     std::wstring target = option_value(argc, argv, L"-o");
     std::wstring url = argc > 1 ? argv[argc - 1] : L"";
     std::vector<ScriptLine> script = read_script(L"curl.script");
-    for (const ScriptLine& s : script)
+    g_url = url;
+    for (const ScriptLine& s : script) {
         if (s.word == L"args")
             write_bytes(resolve_in(here, s.rest), args_text(argc, argv) + "\n", true);
+        if (s.word == L"requests")
+            g_requests = resolve_in(here, s.rest);
+    }
     if (target.empty() || url.empty()) {
         say_error("curl: no URL or no -o target given\n");
         return 2;
@@ -47,8 +65,8 @@ int wmain(int argc, wchar_t** argv)
         if (words.empty() || !ends_with(url, words[0]))
             continue;
         if (s.word == L"fail" && words.size() >= 2) {
-            if (words.size() >= 3)
-                write_bytes(target, std::string((size_t)_wtol(words[2].c_str()), 'p'), false);
+            // Without a byte count TARGET is not even created.
+            serve(words.size() >= 3 ? target : L"", std::string(words.size() >= 3 ? (size_t)_wtol(words[2].c_str()) : 0, 'p'));
             std::wstring text = words.size() >= 4 ? rest_after_words(s.rest, 3) : L"fake failure";
             say_error("curl: (" + to_utf8(words[1]) + ") " + to_utf8(text) + "\n");
             return _wtoi(words[1].c_str());
@@ -57,8 +75,10 @@ int wmain(int argc, wchar_t** argv)
             say_error("curl: (35) " + to_utf8(rest_after_words(s.rest, 1)) + "\n");
             return 35;
         }
-        if (s.word == L"empty")
+        if (s.word == L"empty") {
+            serve(L"", "");
             return 0;
+        }
         if (s.word == L"stall" && words.size() >= 2) {
             write_bytes(target, std::string((size_t)_wtol(words[1].c_str()), 'p'), false);
             say_error("#######                                                              10.0%\r");
@@ -72,9 +92,9 @@ int wmain(int argc, wchar_t** argv)
                 return 37;
             }
             draw_progress();
-            return write_bytes(target, bytes, false) ? 0 : 23;
+            return serve(target, bytes) ? 0 : 23;
         }
     }
     draw_progress();
-    return write_bytes(target, to_utf8(L"fake download of " + url + L"\n"), false) ? 0 : 23;
+    return serve(target, to_utf8(L"fake download of " + url + L"\n")) ? 0 : 23;
 }

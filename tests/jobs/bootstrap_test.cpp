@@ -8,6 +8,8 @@
 #include "jobs/download.h"
 #include "jobs/globals.h"
 #include "jobs/messages.h"
+#include "jobs/update.h"
+#include <iostream>
 #include "proc/tools.h"
 #include "support/capture.h"
 #include "support/doubles.h"
@@ -39,6 +41,7 @@ struct SetupRun {
     int done_posts = 0;
     bool done_last = false;
     WPARAM flag = 99;
+    LPARAM worker = 99;
 };
 
 bool ends_with(const std::wstring& text, const std::wstring& tail)
@@ -160,14 +163,14 @@ protected:
     std::vector<TextLines> curl_runs() const { return read_runs(root + L"\\curl-args.txt"); }
     std::vector<TextLines> tar_runs() const { return read_runs(root + L"\\tar-args.txt"); }
 
-    SetupRun run_setup()
+    SetupRun run_setup(LPTHREAD_START_ROUTINE worker = bootstrap_thread)
     {
-        TextLines script = {L"args " + root + L"\\curl-args.txt"};
+        TextLines script = {L"args " + root + L"\\curl-args.txt", L"requests " + requests_file()};
         script.insert(script.end(), curl_extra.begin(), curl_extra.end());
         TextLines published = publish_tools(root);
         script.insert(script.end(), published.begin(), published.end());
         EXPECT_TRUE(write_lines(SYSTEM_CURL_SCRIPT, script));
-        HANDLE thread = CreateThread(NULL, 0, bootstrap_thread, NULL, 0, NULL);
+        HANDLE thread = CreateThread(NULL, 0, worker, NULL, 0, NULL);
         EXPECT_TRUE(thread != NULL);
         if (thread) {
             EXPECT_EQ(WaitForSingleObject(thread, SETUP_WAIT_MS), (DWORD)WAIT_OBJECT_0);
@@ -185,6 +188,7 @@ protected:
             if (m.msg == WM_APP_SETUP_DONE) {
                 run.done_posts++;
                 run.flag = m.wparam;
+                run.worker = m.lparam;
             }
         }
         run.done_last = !messages.empty() && messages.back().msg == WM_APP_SETUP_DONE;
@@ -194,12 +198,36 @@ protected:
     }
 
     // Nothing of any download stays behind: the temporary folder is empty
-    // and the program folder holds only installed tools.
+    // and the program folder holds only installed tools and their record.
     void expect_no_leftovers()
     {
         EXPECT_EQ(entries(temp), TextLines{});
         for (const std::wstring& name : entries(prog))
-            EXPECT_TRUE(ends_with(name, L".exe")) << name.c_str();
+            EXPECT_TRUE(ends_with(name, L".exe") || name == INSTALL_RECORD) << name.c_str();
+    }
+
+    std::wstring requests_file() const { return root + L"\\requests.txt"; }
+
+    // The fake curl's requests since the last call: "URL bytes" lines.
+    TextLines take_requests()
+    {
+        TextLines requests = read_lines(requests_file());
+        DeleteFileW(requests_file().c_str());
+        return requests;
+    }
+
+    // Every file of the program folder with its last write time and content.
+    TextLines snapshot() const
+    {
+        TextLines files;
+        for (const std::wstring& name : entries(prog)) {
+            WIN32_FILE_ATTRIBUTE_DATA data;
+            GetFileAttributesExW(in_prog(name.c_str()).c_str(), GetFileExInfoStandard, &data);
+            files.push_back(name + L" " + std::to_wstring(data.ftLastWriteTime.dwHighDateTime) + L":" +
+                            std::to_wstring(data.ftLastWriteTime.dwLowDateTime) + L" " +
+                            content_of(in_prog(name.c_str())));
+        }
+        return files;
     }
 
     // The runs of the fake curl whose URL ends in url_end.
@@ -277,8 +305,10 @@ TEST_F(BootstrapTest, OnlyFfprobeMissingReplacesBothFromTheArchive)
     present({L"yt-dlp", L"ffmpeg", L"deno"});
     SetupRun run = run_setup();
     EXPECT_EQ(run.logs, (TextLines{LOG_SUMS_FFMPEG, LOG_GET_FFMPEG, LOG_UNPACK_FFMPEG,
-                                   L"[setup] installed ffmpeg.exe", L"[setup] installed ffprobe.exe"}));
+                                   L"[setup] replaced ffmpeg.exe with the checked download",
+                                   L"[setup] installed ffprobe.exe"}));
     EXPECT_EQ(run.flag, (WPARAM)1);
+    EXPECT_EQ(run.worker, (LPARAM)SETUP_BY_FIRST_RUN);
     EXPECT_EQ(curl_runs().size(), 2u);
     EXPECT_EQ(content_of(in_prog(L"ffmpeg.exe")), L"fake ffmpeg-master-latest-win64-gpl\\bin\\ffmpeg.exe\n");
     EXPECT_TRUE(file_exists(in_prog(L"ffprobe.exe")));
@@ -355,7 +385,7 @@ TEST_F(BootstrapTest, DownloadThatDiffersFromThePublishedSumIsNotInstalled)
     EXPECT_TRUE(has(run.logs, L"[setup] ffmpeg not installed: the download does not match its publisher's "
                               L"checksum (damaged, or not the real file)"));
     EXPECT_FALSE(has(run.logs, LOG_UNPACK_FFMPEG));
-    EXPECT_EQ(entries(prog), TextLines{L"deno.exe"});
+    EXPECT_EQ(entries(prog), (TextLines{L"deno.exe", INSTALL_RECORD}));
     expect_no_leftovers();
 }
 
@@ -476,6 +506,103 @@ TEST_F(BootstrapTest, TemporaryFolderOutsideTheCodePageNeverReachesCurlOrTar)
             EXPECT_TRUE(std::all_of(arg.begin(), arg.end(), [](wchar_t c) { return c < 128; })) << arg.c_str();
     EXPECT_TRUE(file_exists(in_prog(L"deno.exe")));
     expect_no_leftovers();  // the removal line quotes the folder
+}
+
+bool is_sums_url(const std::wstring& request)
+{
+    std::wstring url = request.substr(0, request.find(L' '));
+    return ends_with(url, L"/SHA2-256SUMS") || ends_with(url, L"/checksums.sha256") || ends_with(url, L".sha256sum");
+}
+
+TEST_F(BootstrapTest, UpdateWithNothingChangedFetchesOnlyTheSumsAndTouchesNothing)
+{
+    run_setup();
+    TextLines before = snapshot();
+    take_requests();
+    SetupRun run = run_setup(update_thread);
+    EXPECT_EQ(run.worker, (LPARAM)SETUP_BY_UPDATE);
+    EXPECT_EQ(run.flag, (WPARAM)UPDATE_CURRENT);
+    TextLines requests = take_requests();
+    EXPECT_EQ(requests.size(), 3u);
+    long bytes = 0;
+    for (const std::wstring& request : requests) {
+        EXPECT_TRUE(is_sums_url(request)) << request.c_str();
+        bytes += _wtol(request.substr(request.rfind(L' ') + 1).c_str());
+    }
+    std::cout << "[ figures  ] an update with nothing changed fetched " << bytes << " bytes in "
+              << requests.size() << " requests\n";
+    for (const wchar_t* tool : {L"yt-dlp", L"ffmpeg", L"deno"})
+        EXPECT_TRUE(has(run.logs, std::wstring(L"[setup] ") + tool + L" is up to date")) << tool;
+    EXPECT_EQ(snapshot(), before);
+    expect_no_leftovers();
+}
+
+TEST_F(BootstrapTest, UpdateReplacesANewYtdlpAndFetchesNothingElse)
+{
+    run_setup();
+    ASSERT_TRUE(write_file(root + L"\\yt-dlp.payload", "newer yt-dlp\n"));
+    take_requests();
+    SetupRun run = run_setup(update_thread);
+    EXPECT_EQ(run.flag, (WPARAM)UPDATE_APPLIED);
+    EXPECT_EQ(content_of(in_prog(L"yt-dlp.exe")), L"newer yt-dlp\n");
+    EXPECT_TRUE(has(run.logs, L"[setup] replaced yt-dlp.exe with the checked download"));
+    TextLines requests = take_requests();
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_TRUE(ends_with(requests[3].substr(0, requests[3].find(L' ')), YTDLP_PATH));
+    expect_no_leftovers();
+}
+
+TEST_F(BootstrapTest, UpdateThatFailsLeavesTheOldYtdlpByteForByte)
+{
+    run_setup();
+    ASSERT_TRUE(write_file(root + L"\\yt-dlp.payload", "newer yt-dlp\n"));
+    ASSERT_TRUE(write_file(root + L"\\portal.html", "<html><body>Please sign in</body></html>\n"));
+    const TextLines failures[] = {{L"serve /yt-dlp.exe " + root + L"\\portal.html"},  // fails the checksum
+                                  {L"fail /yt-dlp.exe 18 4096"},                         // ends mid-way
+                                  {}};  // cannot replace: the file is in use
+    for (const TextLines& failure : failures) {
+        curl_script(failure);
+        HANDLE in_use = failure.empty() ? CreateFileW(in_prog(L"yt-dlp.exe").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                      NULL, OPEN_EXISTING, 0, NULL)
+                                        : INVALID_HANDLE_VALUE;
+        SetupRun run = run_setup(update_thread);
+        if (in_use != INVALID_HANDLE_VALUE)
+            CloseHandle(in_use);
+        EXPECT_EQ(run.flag, (WPARAM)UPDATE_INCOMPLETE);
+        EXPECT_EQ(content_of(in_prog(L"yt-dlp.exe")), L"fake yt-dlp\n");
+        EXPECT_TRUE(has(run.logs, L"[setup] yt-dlp left as it was"));
+        expect_no_leftovers();
+    }
+}
+
+TEST_F(BootstrapTest, UpdateFetchesFfmpegAndDenoWhenTheRecordIsMissingOrDamaged)
+{
+    run_setup();
+    std::string record;
+    ASSERT_TRUE(read_file(in_prog(INSTALL_RECORD), &record));
+    for (bool missing : {true, false}) {
+        if (missing)
+            ASSERT_TRUE(DeleteFileW(in_prog(INSTALL_RECORD).c_str()));
+        else
+            ASSERT_TRUE(write_file(in_prog(INSTALL_RECORD), record.substr(0, 90) + "\n\x01junk"));
+        take_requests();
+        SetupRun run = run_setup(update_thread);
+        EXPECT_EQ(run.flag, (WPARAM)UPDATE_APPLIED);
+        TextLines requests = take_requests();
+        auto fetched = [&](const wchar_t* url_end) {
+            return std::count_if(requests.begin(), requests.end(), [&](const std::wstring& r) {
+                return ends_with(r.substr(0, r.find(L' ')), url_end);
+            });
+        };
+        EXPECT_EQ(fetched(FFMPEG_PATH), 1);
+        EXPECT_EQ(fetched(DENO_PATH), 1);
+        EXPECT_EQ(fetched(YTDLP_PATH), 0);
+        std::string now;
+        ASSERT_TRUE(read_file(in_prog(INSTALL_RECORD), &now));
+        size_t first_end = record.find('\n') + 1;  // each tool's line is written again
+        EXPECT_NE(now.find(record.substr(0, first_end)), std::string::npos) << now;
+        EXPECT_NE(now.find(record.substr(first_end)), std::string::npos) << now;
+    }
 }
 
 }  // namespace

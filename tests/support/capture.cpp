@@ -33,6 +33,7 @@ void record(UINT msg, WPARAM wparam, LPARAM lparam)
     CapturedMsg captured;
     captured.msg = msg;
     captured.wparam = wparam;
+    captured.lparam = carries_text(msg) ? 0 : lparam;
     captured.has_text = carries_text(msg) && lparam != 0;
     if (captured.has_text) {
         captured.text = (const wchar_t*)lparam;

@@ -11,6 +11,7 @@ struct CapturedMsg {
     WPARAM wparam;
     bool has_text;      // lParam was a non-null text copy
     std::wstring text;  // its contents
+    LPARAM lparam = 0;  // as posted, for a message that carries no text
 };
 
 // Creates the window and its thread and sets g_main. Returns false on failure.

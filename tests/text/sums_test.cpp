@@ -84,3 +84,26 @@ TEST(Sums, SameSumIgnoresOnlyLetterCase)
     EXPECT_EQ(same_sum(SUM.c_str(), SUM.substr(1).c_str()), 0);
     EXPECT_EQ(same_sum(std::string(64, 'g').c_str(), std::string(64, 'G').c_str()), 0);
 }
+
+namespace {
+
+std::string recorded(const std::string& old, const char* name, const std::string& hex, size_t cap = 512)
+{
+    char out[512];
+    if (!record_listed_sum((const unsigned char*)old.data(), old.size(), name, hex.c_str(), out, cap))
+        return "(did not fit)";
+    return out;
+}
+
+TEST(InstallRecord, KeepsOtherToolsReplacesTheSameOneAndDropsDamagedLines)
+{
+    EXPECT_EQ(recorded("", "a.zip", SUM), SUM + "  a.zip\n");
+    const std::string old = SUM + "  a.zip\r\n" + "garbage\n" + OTHER + "  b.zip\n" + SUM.substr(0, 30) +
+                            "  c.zip\n" + SUM + "  \n";
+    const std::string now = recorded(old, "a.zip", OTHER);
+    EXPECT_EQ(now, OTHER + "  b.zip\n" + OTHER + "  a.zip\n");
+    EXPECT_EQ(lookup(now, "a.zip"), OTHER) << "read back by the sums reader";
+    EXPECT_EQ(recorded(old, "a.zip", OTHER, 80), "(did not fit)");
+}
+
+}  // namespace

@@ -11,7 +11,7 @@
 enum {
     ID_URL = 101, ID_START = 102, ID_END = 103, ID_QUALITY = 104, ID_COOKIES = 105,
     ID_MP4 = 106, ID_EXACT = 107, ID_NOAUDIO = 108, ID_CUT = 109, ID_OPEN = 110,
-    ID_STATUS = 111, ID_LOG = 112, ID_FOOT = 113, ID_PROGRESS = 114
+    ID_STATUS = 111, ID_LOG = 112, ID_FOOT = 113, ID_PROGRESS = 114, ID_UPDATE = 115
 };
 
 enum { JOB_TIMEOUT_MS = 60000, SHORT_TIMEOUT_MS = 10000 };
@@ -20,6 +20,8 @@ inline const wchar_t FAILED_STATUS[] = L"failed — see log below";
 inline const wchar_t STARTING_STATUS[] = L"starting…";
 inline const wchar_t CUT_CLIP_BUTTON[] = L"&Cut clip";
 inline const wchar_t CANCEL_BUTTON[] = L"Cancel";
+// The footer's start while the fake yt-dlp, numbered 2023.03.04, is installed.
+inline const wchar_t OLD_FAKE_YTDLP_FOOTER[] = L"Tools ready: yt-dlp 2023.03.04 (";
 
 // Points APPDATA and LOCALAPPDATA, as every Tarnvik started from now on
 // sees them, at fresh test folders, with or without a Firefox profile that

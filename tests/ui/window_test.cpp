@@ -46,10 +46,11 @@ const ControlRow LAYOUT[] = {
     {L"Button", L"No audio (video only)", ID_NOAUDIO, 0x3, 14, 206, 320, 20, PLAIN},
     {L"Button", L"Cut clip", ID_CUT, 0x1, 14, 238, 120, 32, BOLD},
     {L"Button", L"Open clips folder", ID_OPEN, 0x0, 144, 238, 150, 32, PLAIN},
+    {L"Button", L"Update tools", ID_UPDATE, 0x0, 530, 556, 120, 28, PLAIN},
     {L"Static", L"", ID_STATUS, 0, 306, 245, 344, 20, MONO},
     {L"msctls_progress32", L"", ID_PROGRESS, 0x1, 14, 280, 636, 14, NO_FONT},
     {L"Edit", L"", ID_LOG, 0x00A00844, 14, 302, 636, 250, MONO},
-    {L"Static", L"", ID_FOOT, 0, 14, 560, 636, 20, PLAIN},
+    {L"Static", L"", ID_FOOT, SS_ENDELLIPSIS | SS_NOPREFIX, 14, 560, 506, 20, PLAIN},
 };
 
 const wchar_t* const QUALITIES[] = {L"Best available", L"Up to 4K (2160p)", L"Up to 1080p",
@@ -241,7 +242,7 @@ TEST_F(WindowTest, TabVisitsTheFieldsOptionsButtonsAndLogInOrder)
     ui_activate(app);
     ASSERT_TRUE(wait_until([&] { return ui_focus(app) == ID_URL; }, SHORT_TIMEOUT_MS)) << "the URL field comes first";
     const std::vector<int> ORDER = {ID_START,   ID_END, ID_QUALITY, ID_COOKIES, ID_MP4, ID_EXACT,
-                                    ID_NOAUDIO, ID_CUT, ID_OPEN,    ID_LOG,     ID_URL};
+                                    ID_NOAUDIO, ID_CUT, ID_OPEN,    ID_UPDATE,  ID_LOG, ID_URL};
     std::vector<int> visited;
     for (size_t i = 0; i < ORDER.size(); ++i)
         visited.push_back(focus_after(app, {VK_TAB}));
@@ -261,9 +262,12 @@ TEST_F(WindowTest, MainWindowIsAFixedSizeTarnvikWindow)
     EXPECT_EQ(style & 0x00CA0000u, 0x00CA0000u);
     EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0u);
     // The right column ends 14 pixels from the right border, as the left one starts.
-    for (int id : {ID_URL, ID_COOKIES, ID_STATUS, ID_PROGRESS, ID_LOG, ID_FOOT})
+    for (int id : {ID_URL, ID_COOKIES, ID_STATUS, ID_PROGRESS, ID_LOG, ID_UPDATE})
         EXPECT_EQ(client_rect_of(ui_control(app, id), app.main).right, 650) << id;
     EXPECT_EQ(client_rect_of(ui_control(app, ID_FOOT), app.main).bottom, 580);
+    // The footer line stops short of the button beside it.
+    EXPECT_LT(client_rect_of(ui_control(app, ID_FOOT), app.main).right,
+              client_rect_of(ui_control(app, ID_UPDATE), app.main).left);
 }
 
 TEST_F(WindowTest, StartsWithEveryDefault)
@@ -282,9 +286,11 @@ TEST_F(WindowTest, StartsWithEveryDefault)
     EXPECT_EQ(ui_question(app), nullptr) << "no question while every tool is there";
 }
 
-TEST_F(WindowTest, FooterListsTheToolsAndTheClipsFolder)
+TEST_F(WindowTest, FooterNamesTheToolsAndPointsAnOldYtdlpAtTheUpdate)
 {
-    EXPECT_EQ(ui_text(app, ID_FOOT), L"Tools ready: yt-dlp, ffmpeg, deno     Clips: " + app.dir + L"\\clips");
+    std::wstring footer = ui_text(app, ID_FOOT);
+    EXPECT_EQ(footer.find(OLD_FAKE_YTDLP_FOOTER), 0u) << footer.c_str();
+    EXPECT_NE(footer.find(L" days old — press Update tools), ffmpeg, deno"), std::wstring::npos) << footer.c_str();
 }
 
 struct BadRequest {

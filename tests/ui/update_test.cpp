@@ -1,0 +1,42 @@
+// "Update tools" in the window: off with "Cut clip" while a clip job or the
+// update runs, and the status and footer the update ends with.
+#include <gtest/gtest.h>
+#include "support/programs.h"
+#include "ui_shared.h"
+
+namespace {
+
+TEST(UpdateTools, IsOffWithCutClipWhileAClipJobOrTheUpdateRuns)
+{
+    UiApp app = {};
+    ASSERT_TRUE(start_with_tools(app, L"update tools"));
+    EXPECT_TRUE(ui_enabled(app, ID_UPDATE));
+    ASSERT_TRUE(script_ytdlp(app.dir, {L"sleep 1500"}));
+    ui_set_text(app, ID_URL, L"https://example.com/watch?v=1");
+    ui_click(app, ID_CUT);
+    EXPECT_EQ(ui_text(app, ID_CUT), CANCEL_BUTTON);
+    EXPECT_FALSE(ui_enabled(app, ID_UPDATE));
+    ui_command(app, ID_UPDATE);  // even a command that gets through starts nothing
+    EXPECT_EQ(ui_text(app, ID_STATUS), STARTING_STATUS);
+    ASSERT_TRUE(wait_until([&] { return ui_text(app, ID_CUT) == CUT_CLIP_BUTTON; }, JOB_TIMEOUT_MS));
+    EXPECT_TRUE(ui_enabled(app, ID_UPDATE));
+
+    // yt-dlp is published as installed; without an install record ffmpeg and deno are fetched.
+    ASSERT_TRUE(install_system_fakes());
+    ASSERT_TRUE(CopyFileW((app.dir + L"\\yt-dlp.exe").c_str(), (app.dir + L"\\yt-dlp.payload").c_str(), FALSE));
+    ASSERT_TRUE(write_lines(app.dir + L"\\ffmpeg.list", {L"bin/ffmpeg.exe", L"bin/ffprobe.exe"}));
+    ASSERT_TRUE(write_lines(app.dir + L"\\deno.list", {L"deno.exe"}));
+    ASSERT_TRUE(write_lines(SYSTEM_CURL_SCRIPT, publish_tools(app.dir)));
+    ui_click(app, ID_UPDATE);
+    EXPECT_FALSE(ui_enabled(app, ID_UPDATE));
+    EXPECT_EQ(ui_text(app, ID_CUT), CANCEL_BUTTON);
+    EXPECT_EQ(ui_text(app, ID_STATUS), L"updating tools…");
+    ASSERT_TRUE(wait_until([&] { return ui_enabled(app, ID_UPDATE); }, JOB_TIMEOUT_MS));
+    EXPECT_EQ(ui_text(app, ID_CUT), CUT_CLIP_BUTTON);
+    EXPECT_EQ(ui_text(app, ID_STATUS), L"tools updated");
+    EXPECT_EQ(ui_text(app, ID_FOOT).find(OLD_FAKE_YTDLP_FOOTER), 0u);
+    EXPECT_TRUE(file_exists(app.dir + L"\\installed-tools.sha256"));
+    ui_close(app, SHORT_TIMEOUT_MS);
+}
+
+}  // namespace
