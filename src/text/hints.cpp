@@ -34,10 +34,10 @@ const CauseText CAUSE_TEXTS[] = {
     {L"The site says the video is unavailable: it may be removed, private or blocked in your country — "
      L"check the address in your browser.",
      0},
-    {L"yt-dlp found no deno, which it needs for this site: restart Tarnvik and let it download the missing "
+    {L"yt-dlp found no deno, which it needs for this site: press \"Update tools\" to download the missing "
      L"tools.",
      0},
-    {L"yt-dlp found no ffmpeg, which it needs to cut the clip: restart Tarnvik and let it download the "
+    {L"yt-dlp found no ffmpeg, which it needs to cut the clip: press \"Update tools\" to download the "
      L"missing tools.",
      0},
     {L"The video has no format that fits the chosen Quality: choose \"Best available\" under Quality.", 1},
@@ -50,14 +50,14 @@ const CauseText CAUSE_TEXTS[] = {
     {L"The site is limiting downloads from your connection (HTTP 429): wait a while, or choose your "
      L"browser under \"Cookies from\".",
      0},
-    {L"yt-dlp.exe has disappeared, often into an antivirus quarantine: restart Tarnvik to download the "
-     L"tools again.",
+    {L"yt-dlp.exe has disappeared, often into an antivirus quarantine: press \"Update tools\" to download "
+     L"it again.",
      0},
     {L"Windows denied access to yt-dlp.exe, often because an antivirus holds it: allow it in the "
      L"antivirus, then try again.",
      0},
-    {L"yt-dlp.exe is not a valid program, usually a broken download: delete it from Tarnvik's folder and "
-     L"restart Tarnvik to download it again.",
+    {L"yt-dlp.exe is not a valid program, usually a broken download: press \"Update tools\", which "
+     L"replaces it with a checked download.",
      0},
     {L"Your antivirus blocked yt-dlp.exe as a threat: allow it in the antivirus, then try again.", 0},
     {L"An application-control policy (Smart App Control or WDAC) blocked yt-dlp.exe: ask whoever manages "
