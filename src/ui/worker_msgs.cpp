@@ -111,7 +111,7 @@ void on_setup_done(WPARAM outcome, LPARAM worker)
     if (outcome == SETUP_CANCELLED) {
         post_log(worker == SETUP_BY_UPDATE
                      ? L"[setup] cancelled — every tool is left as it was."
-                     : L"[setup] cancelled — restart the app to download the missing tools.");
+                     : L"[setup] cancelled — press \"Update tools\" to download the missing tools.");
         SetWindowTextW(g_status, L"setup cancelled");
     } else if (worker == SETUP_BY_UPDATE) {
         SetWindowTextW(g_status, update_status(outcome));

@@ -39,4 +39,29 @@ TEST(UpdateTools, IsOffWithCutClipWhileAClipJobOrTheUpdateRuns)
     ui_close(app, SHORT_TIMEOUT_MS);
 }
 
+// The new yt-dlp hangs half-way and the update is cancelled: the old one stays.
+TEST(UpdateTools, CancelLeavesTheOldToolAndNoPartialFile)
+{
+    UiApp app = {};
+    ASSERT_TRUE(start_with_tools(app, L"update cancel"));
+    std::string before;
+    ASSERT_TRUE(read_file(app.dir + L"\\yt-dlp.exe", &before));
+    ASSERT_TRUE(install_system_fakes());
+    ASSERT_TRUE(write_file(app.dir + L"\\yt-dlp.payload", "a newer yt-dlp\n"));
+    TextLines script = {L"stall /yt-dlp.exe 5000"};
+    for (const std::wstring& line : publish_tools(app.dir))
+        script.push_back(line);
+    ASSERT_TRUE(write_lines(SYSTEM_CURL_SCRIPT, script));
+    ui_click(app, ID_UPDATE);
+    ASSERT_TRUE(wait_until([&] { return file_exists(app.dir + L"\\yt-dlp.exe.part"); }, JOB_TIMEOUT_MS));
+    ui_click(app, ID_CUT);
+    ASSERT_TRUE(wait_until([&] { return ui_text(app, ID_CUT) == CUT_CLIP_BUTTON; }, SHORT_TIMEOUT_MS));
+    EXPECT_EQ(ui_text(app, ID_STATUS), L"setup cancelled");
+    EXPECT_TRUE(ui_enabled(app, ID_UPDATE));
+    std::string after;
+    EXPECT_TRUE(read_file(app.dir + L"\\yt-dlp.exe", &after) && after == before);
+    EXPECT_FALSE(file_exists(app.dir + L"\\yt-dlp.exe.part"));
+    ui_close(app, SHORT_TIMEOUT_MS);
+}
+
 }  // namespace
