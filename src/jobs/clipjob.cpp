@@ -94,8 +94,11 @@ void build_clip_command(const ClipJob* job, const wchar_t* ytdlp,
     }
     append_section(line, cap, job);
     append_format(line, cap, job);
-    if (job->exact)
+    if (job->exact) {
         append_arg(line, cap, YTDLP_KEYFRAMES_AT_CUTS);
+        append_arg(line, cap, YTDLP_DOWNLOADER_ARGS);
+        append_arg(line, cap, YTDLP_EXACT_CUT_ENCODING);
+    }
     if (wcscmp(job->cookies, NO_COOKIES) != 0) {
         append_arg(line, cap, YTDLP_COOKIES_FROM_BROWSER);
         append_arg(line, cap, job->cookies);

@@ -10,6 +10,7 @@
 #include "jobs/clipjob.h"
 #include "jobs/messages.h"
 #include "proc/runner.h"
+#include "proc/tools.h"
 #include "support/capture.h"
 #include "support/doubles.h"
 #include "support/programs.h"
@@ -195,7 +196,7 @@ TEST_F(ClipJobTest, WorkedExampleReachesTheChildAsDesigned)
         L"--download-sections", L"*338.000-inf", L"-f",
         L"bv*[vcodec^=avc1][height<=1080]+ba[acodec^=mp4a]/bv*[height<=1080]+ba/b[height<=1080]",
         L"--merge-output-format", L"mp4", L"--force-keyframes-at-cuts",
-        L"--cookies-from-browser", L"firefox"};
+        L"--downloader-args", YTDLP_EXACT_CUT_ENCODING, L"--cookies-from-browser", L"firefox"};
     EXPECT_EQ(received(), expected);
 
     // The log shows the very line that ran, then the job ends with success.
@@ -231,8 +232,10 @@ TEST_F(ClipJobTest, SectionFormatAndContainerOptions)
           L"mp4"}},
         {"no audio without MP4 has no container option", [](ClipJob& j) { j.height = 480; j.noaudio = 1; },
          {L"*0-inf", L"-f", L"bv*[height<=480]"}},
-        {"cookies come last", [](ClipJob& j) { j.exact = 1; wcscpy(j.cookies, L"chrome"); },
-         {L"*0-inf", L"-f", L"bv*+ba/b", L"--force-keyframes-at-cuts", L"--cookies-from-browser", L"chrome"}},
+        {"exact cut brings its encoder speeds; cookies come last",
+         [](ClipJob& j) { j.exact = 1; wcscpy(j.cookies, L"chrome"); },
+         {L"*0-inf", L"-f", L"bv*+ba/b", L"--force-keyframes-at-cuts", L"--downloader-args",
+          YTDLP_EXACT_CUT_ENCODING, L"--cookies-from-browser", L"chrome"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
