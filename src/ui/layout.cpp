@@ -80,9 +80,8 @@ static const ControlSpec CONTROLS[] = {
     // At the right end of the footer row, next to the tools' state it changes.
     {L"BUTTON", UPDATE_TEXT, IDC_UPDATE, BS_PUSHBUTTON | TAB_STOP, 530, 556, 120, 28, FONT_PLAIN, &g_update},
     // The status line and the footer show file names and folders as they
-    // are: an "&" in them is no access key. A long "done — NAME (SIZE)" loses
-    // letters in the middle of the name, so the size stays in sight.
-    {L"STATIC", L"", IDC_STATUS, SS_NOPREFIX | SS_PATHELLIPSIS | WS_GROUP, 306, 245, 344, 20, FONT_MONO, &g_status},
+    // are: an "&" in them is no access key.
+    {L"STATIC", L"", IDC_STATUS, SS_NOPREFIX | WS_GROUP, 306, 245, 344, 20, FONT_MONO, &g_status},
     {PROGRESS_CLASSW, nullptr, IDC_PROGRESS, PBS_SMOOTH, 14, 280, 636, 14, FONT_UNSET, &g_progress},
     {L"EDIT", L"", IDC_LOG, WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | TAB_STOP, 14, 302,
      636, 250, FONT_MONO, &g_log},

@@ -47,7 +47,7 @@ const ControlRow LAYOUT[] = {
     {L"Button", L"Cut clip", ID_CUT, 0x1, 14, 238, 120, 32, BOLD},
     {L"Button", L"Open clips folder", ID_OPEN, 0x0, 144, 238, 150, 32, PLAIN},
     {L"Button", L"Update tools", ID_UPDATE, 0x0, 530, 556, 120, 28, PLAIN},
-    {L"Static", L"", ID_STATUS, SS_PATHELLIPSIS, 306, 245, 344, 20, MONO},
+    {L"Static", L"", ID_STATUS, 0, 306, 245, 344, 20, MONO},
     {L"msctls_progress32", L"", ID_PROGRESS, 0x1, 14, 280, 636, 14, NO_FONT},
     {L"Edit", L"", ID_LOG, 0x00A00844, 14, 302, 636, 250, MONO},
     {L"Static", L"", ID_FOOT, SS_ENDELLIPSIS | SS_NOPREFIX, 14, 560, 506, 20, PLAIN},
