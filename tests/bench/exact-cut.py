@@ -321,17 +321,18 @@ def versions():
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("--source-seconds", type=int, default=150)
-    parser.add_argument("--start", type=float, default=61.0)
-    parser.add_argument("--length", type=float, default=30.0)
-    parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--source-seconds", type=int, default=150, help="length of the sources (150)")
+    parser.add_argument("--start", type=float, default=61.0, help="Start of the clip in seconds (61)")
+    parser.add_argument("--length", type=float, default=30.0, help="length of the clip in seconds (30)")
+    parser.add_argument("--rounds", type=int, default=3, help="runs of each setting; the best counts (3)")
     parser.add_argument("--setting", action="append", default=[],
                         help='another "--downloader-args" value to measure, e.g. "ffmpeg_o:-preset:v fast"')
     parser.add_argument("--verbose", action="store_true",
                         help="run yt-dlp with -v (its output is kept beside the clips)")
     parser.add_argument("--prepare", action="store_true", help="only make the sources")
     parser.add_argument("--only", choices=["mp4", "webm"], help="measure one output only")
-    parser.add_argument("--cache", default=os.environ.get("TARNVIK_BENCH_CACHE", "/tmp/tarnvik-bench"))
+    parser.add_argument("--cache", default=os.environ.get("TARNVIK_BENCH_CACHE", "/tmp/tarnvik-bench"),
+                        help="folder for the sources and the clips (/tmp/tarnvik-bench)")
     opts = parser.parse_args()
     if opts.start + opts.length > opts.source_seconds:
         parser.error("the section must lie inside the source")
