@@ -21,8 +21,7 @@ static const wchar_t COOKIE_STORE[] = L"cookies.sqlite";
 
 static int is_profile_folder(const WIN32_FIND_DATAW& entry)
 {
-    return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && wcscmp(entry.cFileName, L".") != 0 &&
-           wcscmp(entry.cFileName, L"..") != 0;
+    return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !is_dot_entry(entry.cFileName);
 }
 
 static int profiles_hold_cookies(const wchar_t* profiles)

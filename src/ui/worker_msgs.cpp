@@ -9,9 +9,9 @@
 #include "jobs/messages.h"
 #include "jobs/toolversion.h"
 #include "proc/router.h"
+#include "proc/runner.h"
 #include "proc/tools.h"
 #include "text/hints.h"
-#include "proc/runner.h"
 #include "ui/rules.h"
 #include "ui/window.h"
 
