@@ -59,7 +59,8 @@ start_display() {
 # The build's own Wine prefix, made once, and a wineserver kept warm for the run.
 # Wine's background services start with the first program of a server and
 # inherit its output; starting them here, with output to /dev/null, keeps
-# them from holding a test's output pipe open (ctest would wait for ever).
+# them away from the tests' output. Helpers that Wine starts later, from
+# within a test, are kept away from it by scripts/wine-run.
 start_wine() {
     mkdir -p "$BUILD/wineprefix"
     export WINEPREFIX="$(cd "$BUILD/wineprefix" && pwd)" WINEDEBUG=-all
