@@ -132,6 +132,11 @@ int harvest(const wchar_t* folder, const wchar_t* name)
 
 void rmtree(const wchar_t* folder)
 {
+    // cmd.exe does not start after a cancel, and the folder must go all the same.
+    if (cancel_requested()) {
+        remove_folder(folder);
+        return;
+    }
     wchar_t removal[REMOVAL_CAP];
     wchar_t line[CMD_LINE_CAP];
     // A cut folder name would remove some other folder.
@@ -206,8 +211,6 @@ static int install_archive(const ToolStep* step, const wchar_t* temp, const char
         post_log(L"[setup] unpack FAILED");
     }
     rmtree(folder);
-    if (cancel_requested())
-        remove_folder(folder);  // cmd.exe does not start after a cancel
     DeleteFileW(archive);
     return ok;
 }

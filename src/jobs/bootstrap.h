@@ -37,5 +37,6 @@ int unzip(const wchar_t* work, const wchar_t* archive, const wchar_t* folder);
 // Finds name (any letter case) anywhere under folder and moves it into the
 // program folder as name. 1 when found and installed.
 int harvest(const wchar_t* folder, const wchar_t* name);
-// Removes a folder tree with cmd.exe; the result is not looked at.
+// Removes a folder tree with cmd.exe (after a cancel, without it); the
+// result is not looked at.
 void rmtree(const wchar_t* folder);

@@ -119,10 +119,12 @@ int fetch_listed_sum(const Published* file, const wchar_t* folder, char (&hex)[S
     int fetched = text && fetch_sums(file, folder, path, text, &length);
     int listed = fetched && find_listed_sum(text, length, file->listed_as, hex);
     free(text);
-    if (!fetched && !cancel_requested())
-        post_logf(L"[setup] %ls not installed: its publisher's checksums could not be fetched", file->tool);
-    else if (!listed)
+    if (!fetched) {
+        if (!cancel_requested())
+            post_logf(L"[setup] %ls not installed: its publisher's checksums could not be fetched", file->tool);
+    } else if (!listed) {
         post_logf(L"[setup] %ls not installed: its publisher's checksums do not list the download", file->tool);
+    }
     return listed;
 }
 

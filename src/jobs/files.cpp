@@ -13,7 +13,7 @@ HANDLE open_listing(const wchar_t* folder, WIN32_FIND_DATAW* entry)
 {
     wchar_t pattern[PATH_CAP];
     // A cut pattern would list some other folder.
-    if (!format_text(pattern, PATH_CAP, L"%ls\\*", folder))
+    if (!format_text(pattern, L"%ls\\*", folder))
         return INVALID_HANDLE_VALUE;
     return FindFirstFileW(pattern, entry);
 }
@@ -80,8 +80,7 @@ int remove_folder(const wchar_t* folder)
     if (find != INVALID_HANDLE_VALUE) {
         do {
             wchar_t path[PATH_CAP];
-            if (!is_dot_entry(entry.cFileName) &&
-                format_text(path, PATH_CAP, L"%ls\\%ls", folder, entry.cFileName))
+            if (!is_dot_entry(entry.cFileName) && join_path(path, folder, entry.cFileName))
                 remove_entry(path, entry.dwFileAttributes);
         } while (FindNextFileW(find, &entry));
         FindClose(find);

@@ -16,8 +16,8 @@ DWORD WINAPI update_thread(LPVOID param)
     int listed[STEP_COUNT];
     for (int step = 0; step < STEP_COUNT; ++step)
         listed[step] = fetch_step_sum(step, temp, sums[step]);
-    int ok = 1, changed = 0;
-    for (int step = 0; step < STEP_COUNT && !cancel_requested(); ++step) {
+    int ok = 1, changed = 0, step = 0;
+    for (; step < STEP_COUNT && !cancel_requested(); ++step) {
         if (listed[step] && step_is_current(step, sums[step])) {
             post_logf(L"[setup] %ls is up to date", step_tool(step));
             continue;
@@ -31,9 +31,10 @@ DWORD WINAPI update_thread(LPVOID param)
             ok = 0;
         }
     }
-    // A cancel that came after the last step was done changes nothing.
+    // A cancel that came after the last step was done changes nothing; one
+    // that stopped the checks early leaves the rest unknown, not up to date.
     WPARAM outcome = UPDATE_CURRENT;
-    if (cancel_requested() && (!ok || changed))
+    if (cancel_requested() && (!ok || changed || step < STEP_COUNT))
         outcome = SETUP_CANCELLED;
     else if (!ok)
         outcome = UPDATE_INCOMPLETE;

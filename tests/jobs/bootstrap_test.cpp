@@ -10,6 +10,7 @@
 #include "jobs/messages.h"
 #include "jobs/update.h"
 #include <iostream>
+#include "proc/runner.h"
 #include "proc/tools.h"
 #include "support/capture.h"
 #include "support/doubles.h"
@@ -534,6 +535,19 @@ TEST_F(BootstrapTest, UpdateWithNothingChangedFetchesOnlyTheSumsAndTouchesNothin
     for (const wchar_t* tool : {L"yt-dlp", L"ffmpeg", L"deno"})
         EXPECT_TRUE(has(run.logs, std::wstring(L"[setup] ") + tool + L" is up to date")) << tool;
     EXPECT_EQ(snapshot(), before);
+    expect_no_leftovers();
+}
+
+// Cancelled before anything was checked: nothing is known to be current.
+TEST_F(BootstrapTest, UpdateCancelledBeforeItsChecksIsNotReportedUpToDate)
+{
+    run_setup();
+    cancel_children();
+    SetupRun run = run_setup(update_thread);
+    reset_cancel();
+    EXPECT_EQ(run.flag, (WPARAM)SETUP_CANCELLED);
+    for (const std::wstring& line : run.logs)
+        EXPECT_EQ(line.find(L"checksums do not list"), std::wstring::npos) << line.c_str();
     expect_no_leftovers();
 }
 
