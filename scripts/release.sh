@@ -14,14 +14,10 @@ DIST=dist
 unset CFLAGS CXXFLAGS CPPFLAGS LDFLAGS
 export TZ=UTC LC_ALL=C
 
-# The commit's own time dates the zip's entries, so a rebuild of it matches.
-release_epoch() {
-    if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
-        echo "$SOURCE_DATE_EPOCH"
-    else
-        git log -1 --format=%ct
-    fi
-}
+# The commit's own time dates the zip's entries (and would date anything the
+# compiler stamps), so a rebuild of the commit matches.
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+export SOURCE_DATE_EPOCH
 
 # A zip built from changed files is not the commit's, whatever its name says.
 # Only what goes into the zip counts (the tests rewrite the screenshots).
@@ -68,7 +64,7 @@ pack() {
     python3 scripts/readme-txt.py README.md "$version" "$RELEASE_BUILD/README.txt"
     rm -rf "$DIST"
     mkdir -p "$DIST"
-    python3 scripts/zip-release.py "$DIST/$zip" "$(release_epoch)" \
+    python3 scripts/zip-release.py "$DIST/$zip" "$SOURCE_DATE_EPOCH" \
         "$RELEASE_BUILD/bin/Tarnvik.exe" "$RELEASE_BUILD/README.txt"
     # The form yt-dlp's SHA2-256SUMS has: hex, two spaces, file name.
     (cd "$DIST" && sha256sum "$zip" > SHA256SUMS)
