@@ -2,7 +2,8 @@
 # Source it from the repository root.
 
 BUILD=${TARNVIK_BUILD_DIR:-build}
-PACKAGES="cmake make g++ g++-mingw-w64-x86-64-posix googletest libgtest-dev wine wine64 xvfb"
+# clang: the second compiler (check_clang); python3: the release zip and its README.txt.
+PACKAGES="cmake make g++ g++-mingw-w64-x86-64-posix googletest libgtest-dev wine wine64 xvfb clang python3"
 
 ensure_packages() {
     missing=""
@@ -39,6 +40,45 @@ test_portable() {
     g++ -std=c++17 -Wall -Wextra -Isrc -o "$BUILD/text_tests_native" \
         $(grep -L "windows.h" tests/text/*_test.cpp) src/text/*.cpp -lgtest -lgtest_main -pthread
     "$BUILD/text_tests_native" --gtest_brief=1
+}
+
+# A second compiler sees every source of the program: clang, for Windows,
+# with the MinGW-w64 headers and the include paths and defines the build
+# uses, so that a construct only GCC accepts, or a warning only clang gives,
+# fails here and not first under Visual Studio. Needs the build configured
+# (the generated version header and the download host come from it).
+check_clang() {
+    host=$(sed -n 's/^TARNVIK_DOWNLOAD_HOST:STRING=//p' "$BUILD/CMakeCache.txt")
+    clang++ --target=x86_64-w64-mingw32 $(mingw_header_flags) \
+        -std=c++17 -Wall -Wextra -pedantic -Werror -fsyntax-only \
+        -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX \
+        "-DTARNVIK_DOWNLOAD_HOST=L\"$host\"" \
+        -Isrc -Isrc/ui -I"$BUILD/src/generated" src/*/*.cpp
+}
+
+# The header folders of the posix MinGW-w64 g++, in its order, for clang:
+# the C++ library's and the Windows headers, but clang's own built-in
+# headers (intrinsics, stddef.h) in place of GCC's, which only GCC reads.
+mingw_header_flags() {
+    dirs=$(x86_64-w64-mingw32-g++-posix -v -E -x c++ /dev/null 2>&1 >/dev/null |
+        sed -n '/^#include <\.\.\.> search starts here:/,/^End of search list\./s/^ //p' |
+        xargs -r realpath)
+    flags="-nostdinc"
+    for d in $dirs; do
+        case "$d" in */include/c++*) flags="$flags -isystem $d" ;; esac
+    done
+    flags="$flags -isystem $(clang++ -print-resource-dir)/include"
+    for d in $dirs; do
+        case "$d" in */include/c++* | */lib/gcc/*) ;; *) flags="$flags -isystem $d" ;; esac
+    done
+    echo "$flags"
+}
+
+# The release script builds on its own, from a clean folder; the checksum
+# list it writes must match the zip beside it.
+check_release() {
+    ./scripts/release.sh
+    (cd dist && sha256sum -c --quiet SHA256SUMS)
 }
 
 # Wine windows need an X display; without one, start a private Xvfb.
