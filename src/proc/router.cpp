@@ -32,8 +32,9 @@ void reset_failure_cause()
 
 void note_failure_cause(int cause)
 {
-    if (cause != CAUSE_NONE)
-        InterlockedCompareExchange(&g_failure_cause, cause, CAUSE_NONE);
+    // Only the job's worker writes it, so reading and then setting is safe.
+    if (cause_replaces(failure_cause(), cause))
+        InterlockedExchange(&g_failure_cause, cause);
 }
 
 int failure_cause()
@@ -80,8 +81,7 @@ BOOL handle_line(const wchar_t* line)
         return post_progress(time_to_tenths(value, g_clip_len));
     if (parse_curl_progress(line, value))
         return post_progress(percent_to_tenths(value));
-    if (failure_cause() == CAUSE_NONE)
-        note_failure_cause(cause_of_line(line));
+    note_failure_cause(cause_of_line(line));
     const wchar_t* status = stage_status(line);
     if (status)
         post_status(STATUS_STAGE, status);

@@ -1,7 +1,8 @@
 // Decides what the window does with one line of a child's output:
 // progress moves the bar, a stage line sets a status word, and every
-// line that is not progress is logged. It also remembers the first cause
-// of failure the output names, for the plain-words line after a failed job.
+// line that is not progress is logged. It also remembers the cause of
+// failure the output names (the first, unless a weak one is outranked
+// later), for the plain-words line after a failed job.
 #pragma once
 #include <windows.h>
 
@@ -9,7 +10,8 @@ BOOL handle_line(const wchar_t* line);
 
 // Forgets the cause seen so far; a clip job calls it before its child runs.
 void reset_failure_cause();
-// Keeps cause (a FailureCause) unless one was seen since the reset.
+// Keeps cause (a FailureCause) where it replaces the one kept since the
+// reset (cause_replaces).
 void note_failure_cause(int cause);
-// The first cause seen since the reset, or CAUSE_NONE.
+// The cause kept since the reset, or CAUSE_NONE.
 int failure_cause();

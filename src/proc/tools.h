@@ -75,6 +75,9 @@ inline constexpr const wchar_t CURL_MAX_TIME[] = L"--max-time";
 // Skips the certificate revocation check that cannot be made behind some
 // proxies; only ever for a download that failed for exactly that reason.
 inline constexpr const wchar_t CURL_NO_REVOKE[] = L"--ssl-no-revoke";
+// The proxy of the system's Internet Options (followed by its host:port),
+// which curl does not read by itself.
+inline constexpr const wchar_t CURL_PROXY[] = L"--proxy";
 // Exit codes that decide a second try.
 enum { CURL_EXIT_HTTP_ERROR = 22, CURL_EXIT_TLS_CONNECT = 35 };
 

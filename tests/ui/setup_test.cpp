@@ -96,7 +96,7 @@ TEST_F(FirstRunTest, YesFetchesEveryToolAndRefreshesTheFooter)
 TEST_F(FirstRunTest, OnlyFfprobeMissingAsksAndAFailedDownloadSaysSo)
 {
     ASSERT_TRUE(install_system_fakes());
-    ASSERT_TRUE(write_lines(SYSTEM_CURL_SCRIPT, {L"fail ffmpeg-master-latest-win64-gpl.zip 22"}));
+    ASSERT_TRUE(write_lines(SYSTEM_CURL_SCRIPT, {std::wstring(L"fail ") + PINNED_FFMPEG_ASSET + L" 22"}));
     start(L"first run ffprobe", L"ffprobe");
     // The footer does not list ffprobe, so it shows every tool ready.
     EXPECT_EQ(ui_text(app, ID_FOOT).find(OLD_FAKE_YTDLP_FOOTER), 0u);
@@ -136,7 +136,7 @@ TEST_F(FirstRunTest, CancelStopsTheDownloadAndLeavesNothingHalfDone)
     ASSERT_TRUE(write_file(dir + L"\\ffprobe.exe", "stand-in\n"));
     ASSERT_TRUE(write_file(dir + L"\\yt-dlp.payload", "fake yt-dlp\n"));
     ASSERT_TRUE(write_file(dir + L"\\ffmpeg.list", "listed, so that its sum is published\n"));
-    TextLines script = {L"args " + dir + L"\\curl-args.txt", L"stall ffmpeg-master-latest-win64-gpl.zip 5000"};
+    TextLines script = {L"args " + dir + L"\\curl-args.txt", std::wstring(L"stall ") + PINNED_FFMPEG_ASSET + L" 5000"};
     for (const std::wstring& line : publish_tools(dir))
         script.push_back(line);
     ASSERT_TRUE(write_lines(SYSTEM_CURL_SCRIPT, script));
