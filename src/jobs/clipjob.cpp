@@ -9,12 +9,13 @@
 #include "proc/router.h"
 #include "proc/runner.h"
 #include "proc/tools.h"
+#include "text/clipname.h"
 #include "text/cmdline.h"
 #include "text/format.h"
+#include "text/hints.h"
 
 enum {
     CLIP_LINE_CAP = 32768,
-    OUTPUT_TEMPLATE_CAP = 324,
     // The Start and End fields accept at most three fields of 31 digits, so
     // a time stays below 4e34 seconds: 35 digits, a full stop and three
     // decimals. A cut text would send yt-dlp a different section.
@@ -24,7 +25,7 @@ enum {
     REMOVE_RETRY_MS = 200
 };
 
-static const wchar_t MISSING_YTDLP_STATUS[] = L"yt-dlp missing — restart the app to download tools";
+const wchar_t MISSING_YTDLP_STATUS[] = L"yt-dlp missing — press \"Update tools\"";
 static const wchar_t NO_COOKIES[] = L"none";
 static const wchar_t SECTION_FROM_START[] = L"0";
 static const wchar_t SECTION_TO_END[] = L"inf";
@@ -82,9 +83,13 @@ void build_clip_command(const ClipJob* job, const wchar_t* ytdlp,
     for (const wchar_t* option : LEADING_OPTIONS)
         append_arg(line, cap, option);
 
+    // No folder in the template: yt-dlp runs in the job's folder, whose name
+    // would otherwise pass through its template fields and its expansion
+    // of environment variables ("C:\Tools $HOME").
+    ClipNameBudget budget;
     wchar_t output[OUTPUT_TEMPLATE_CAP];
-    _snwprintf(output, OUTPUT_TEMPLATE_CAP - 1, YTDLP_OUTPUT_FORMAT, job->outdir);
-    output[OUTPUT_TEMPLATE_CAP - 1] = L'\0';
+    clip_name_budget(job->outdir, &budget);
+    format_output_template(&budget, output);
     append_arg(line, cap, output);
 
     // Without a location yt-dlp searches PATH, which begins with our folder.
@@ -123,8 +128,12 @@ static void cut_to_folder(wchar_t* path)
 static unsigned long run_clip(const ClipJob* job)
 {
     wchar_t ytdlp[PATH_CAP];
+    // Gone since "Cut clip" looked (an antivirus took it): the same hint,
+    // and no empty job folder left.
     if (!find_tool(TOOL_YTDLP, ytdlp)) {
         post_status(STATUS_TOOL_MISSING, MISSING_YTDLP_STATUS);
+        note_failure_cause(CAUSE_START_MISSING);
+        remove_folder(job->outdir);
         return 1;
     }
     wchar_t* line = (wchar_t*)malloc(CLIP_LINE_CAP * sizeof(wchar_t));
@@ -134,7 +143,8 @@ static unsigned long run_clip(const ClipJob* job)
     if (find_tool(TOOL_FFMPEG, ffmpeg))
         cut_to_folder(ffmpeg);
     build_clip_command(job, ytdlp, ffmpeg, line, CLIP_LINE_CAP);
-    unsigned long code = run_logged(line, 1);
+    post_logf(L"$ %ls", line);
+    unsigned long code = run_in_folder(line, job->outdir, NULL, NULL);
     free(line);
     return code;
 }

@@ -43,8 +43,6 @@ inline constexpr const wchar_t YTDLP_EXACT_CUT_ENCODING[] =
     L"ffmpeg_o:-preset:v superfast -x264-params:v crf=24 "
     L"-deadline:v realtime -cpu-used:v 5 -row-mt:v 1";
 inline constexpr const wchar_t YTDLP_COOKIES_FROM_BROWSER[] = L"--cookies-from-browser";
-// Output template inside the job folder: title cut to 80 characters, id, extension.
-inline constexpr const wchar_t YTDLP_OUTPUT_FORMAT[] = L"%ls\\%%(title).80s [%%(id)s].%%(ext)s";
 
 // curl: follow redirects, draw a "#" progress bar, fail on HTTP errors.
 inline constexpr const wchar_t CURL_FOLLOW[] = L"-L";

@@ -11,9 +11,9 @@ enum {
     // longest of its intermediate files, ".f251.webm.part".
     ID_FRAME_UNITS = 3,
     LONGEST_TAIL_UNITS = 15,  // ".fNNN.webm.part"
-    // A title of 80 characters, as always; a character takes at most two
+    // yt-dlp cuts a title by characters (code points); one takes at most two
     // UTF-16 units, and yt-dlp's clean-up of a name puts at most one
-    // character in the place of one.
+    // character in the place of one. At most 80, as always.
     TITLE_CHARS = 80,
     UNITS_PER_CHAR_AT_MOST = 2,
     ID_BYTES_MAX = 32  // ids are short ASCII: YouTube's have 11 characters
@@ -36,23 +36,18 @@ int clip_name_budget(const wchar_t* folder, ClipNameBudget* budget)
     int fits = name_room >= CLIP_NAME_MIN_UNITS;
     if (!fits)
         name_room = CLIP_NAME_MIN_UNITS;
-    // Title and id share what the rest leaves; a UTF-8 byte is never less
-    // than one UTF-16 unit, so byte limits keep any text within them.
     long room = name_room - ID_FRAME_UNITS - LONGEST_TAIL_UNITS;
+    // Ids are ASCII, a byte a unit, so a byte limit keeps all of one that
+    // fits; a UTF-8 byte is never less than a UTF-16 unit, so it keeps any
+    // other within the room as well.
     long id = room / 2 < (long)ID_BYTES_MAX ? room / 2 : (long)ID_BYTES_MAX;
-    long title = room - id;
+    long title = (room - id) / UNITS_PER_CHAR_AT_MOST;
     budget->id_bytes = (int)id;
-    // Where 80 characters fit whatever they are, the title is cut as it
-    // always was; in a deeper folder, by bytes, which keeps the most of a
-    // Latin title.
-    budget->title_chars = title >= TITLE_CHARS * UNITS_PER_CHAR_AT_MOST ? TITLE_CHARS : 0;
-    budget->title_bytes = (int)title;
+    budget->title_chars = (int)(title < (long)TITLE_CHARS ? title : (long)TITLE_CHARS);
     return fits;
 }
 
 int format_output_template(const ClipNameBudget* budget, wchar_t (&out)[OUTPUT_TEMPLATE_CAP])
 {
-    if (budget->title_chars > 0)
-        return format_text(out, L"%%(title).%ds [%%(id).%dB].%%(ext)s", budget->title_chars, budget->id_bytes);
-    return format_text(out, L"%%(title).%dB [%%(id).%dB].%%(ext)s", budget->title_bytes, budget->id_bytes);
+    return format_text(out, L"%%(title).%ds [%%(id).%dB].%%(ext)s", budget->title_chars, budget->id_bytes);
 }

@@ -15,12 +15,10 @@ enum {
 // character beyond U+FFFF (an emoji) counts two, as it does on Windows.
 size_t utf16_units(const wchar_t* text);
 
-// The limits the output template sets, as yt-dlp reads them: a title cut
-// to title_chars characters when that is above 0, else to title_bytes bytes
-// of UTF-8; the id cut to id_bytes bytes.
+// The limits the output template sets, as yt-dlp reads them: the title cut
+// to title_chars characters, the id to id_bytes bytes of UTF-8.
 struct ClipNameBudget {
     int title_chars;
-    int title_bytes;
     int id_bytes;
 };
 

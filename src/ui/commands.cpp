@@ -10,9 +10,13 @@
 #include "jobs/clipjob.h"
 #include "jobs/files.h"
 #include "jobs/globals.h"
+#include "jobs/locator.h"
 #include "jobs/messages.h"
 #include "jobs/update.h"
 #include "proc/runner.h"
+#include "proc/tools.h"
+#include "text/clipname.h"
+#include "text/hints.h"
 #include "text/timecode.h"
 #include "ui/rules.h"
 #include "ui/window.h"
@@ -92,6 +96,28 @@ static void refuse(ClipJob* job, const wchar_t* message)
     g_busy = 0;
 }
 
+// yt-dlp gone (an antivirus quarantined it, most often): said before any
+// folder is made, with the footer brought up to date.
+static const wchar_t* report_missing_ytdlp()
+{
+    wchar_t hint[HINT_LINE_CAP];
+    if (build_hint_line(CAUSE_START_MISSING, -1, hint))
+        post_log(hint);
+    refresh_footer();
+    return MISSING_YTDLP_STATUS;
+}
+
+// Windows' path limit holds for yt-dlp's files: in a folder this deep the
+// clip's name would be cut to nothing useful.
+static const wchar_t* report_too_deep(const wchar_t* folder)
+{
+    post_logf(L"[tarnvik] %ls is too deep a folder for the clips: Windows allows %d characters in a path, which "
+              L"leaves fewer than %d for a clip's name — move Tarnvik.exe to a shorter folder, such as "
+              L"C:\\Tools\\Tarnvik.",
+              folder, (int)WINDOWS_PATH_UNITS, (int)CLIP_NAME_MIN_UNITS);
+    return L"Tarnvik's folder is too deep for the clips — see log below.";
+}
+
 void on_cut_clip()
 {
     if (InterlockedCompareExchange(&g_busy, 1, 0) != 0)
@@ -106,6 +132,11 @@ void on_cut_clip()
         return;
     }
     read_options(job);
+    wchar_t ytdlp[PATH_CAP];
+    if (!find_tool(TOOL_YTDLP, ytdlp)) {
+        refuse(job, report_missing_ytdlp());
+        return;
+    }
     CreateDirectoryW(g_clipsdir, nullptr);
     // Sharing a folder with another job could report that job's file.
     int made = make_job_folder(g_clipsdir, GetTickCount(), job->outdir);
@@ -116,6 +147,12 @@ void on_cut_clip()
     // yt-dlp would only fail later, and less clearly, in a folder that is not there.
     if (made == 0) {
         refuse(job, report_unwritable(g_clipsdir));
+        return;
+    }
+    ClipNameBudget budget;
+    if (!clip_name_budget(job->outdir, &budget)) {
+        RemoveDirectoryW(job->outdir);  // just made, still empty
+        refuse(job, report_too_deep(g_appdir));
         return;
     }
     g_clip_len = clip_length(job->start, job->end);

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <commctrl.h>
 #include <stdlib.h>
+#include <wchar.h>
 #include "jobs/globals.h"
 #include "jobs/locator.h"
 #include "jobs/messages.h"
@@ -11,6 +12,8 @@
 #include "proc/router.h"
 #include "proc/runner.h"
 #include "proc/tools.h"
+#include "text/bounded.h"
+#include "text/footer.h"
 #include "text/hints.h"
 #include "ui/rules.h"
 #include "ui/window.h"
@@ -89,6 +92,7 @@ void on_cut_done(WPARAM exit_code, LPARAM folder_text)
     } else if ((DWORD)exit_code != 0 || !folder || !report_result(folder)) {
         show_failure();
         log_failure_hint();
+        refresh_footer();  // yt-dlp may have gone into a quarantine meanwhile
     }
     free((void*)folder);
     show_running(RUNNING_NOTHING);
@@ -105,6 +109,25 @@ static const wchar_t* update_status(WPARAM outcome)
     return L"update incomplete — see log";
 }
 
+// The closing line of a download that did not get every tool: which are
+// still missing, and the button that tries again.
+static void log_setup_failure()
+{
+    wchar_t missing[TOOL_LIST_CAP] = L"";
+    wchar_t path[PATH_CAP];
+    for (const wchar_t* tool : TOOL_NAMES) {
+        if (find_tool(tool, path))
+            continue;
+        size_t used = wcslen(missing);
+        format_text(missing + used, TOOL_LIST_CAP - used, used ? L", %ls" : L"%ls", tool);
+    }
+    if (missing[0])
+        post_logf(L"[setup] not set up: %ls — the lines above say why; press \"Update tools\" to try again.",
+                  missing);
+    else
+        post_log(L"[setup] some downloads failed — the lines above say why; press \"Update tools\" to try again.");
+}
+
 void on_setup_done(WPARAM outcome, LPARAM worker)
 {
     refresh_footer();
@@ -119,7 +142,7 @@ void on_setup_done(WPARAM outcome, LPARAM worker)
         post_log(L"[setup] all tools ready — you can cut clips now.");
         SetWindowTextW(g_status, L"ready");
     } else {
-        post_log(L"[setup] some downloads failed — check your internet connection and restart the app to retry.");
+        log_setup_failure();
         SetWindowTextW(g_status, L"setup incomplete — see log");
     }
     show_running(RUNNING_NOTHING);
