@@ -132,11 +132,6 @@ void on_cut_clip()
         return;
     }
     read_options(job);
-    wchar_t ytdlp[PATH_CAP];
-    if (!find_tool(TOOL_YTDLP, ytdlp)) {
-        refuse(job, report_missing_ytdlp());
-        return;
-    }
     CreateDirectoryW(g_clipsdir, nullptr);
     // Sharing a folder with another job could report that job's file.
     int made = make_job_folder(g_clipsdir, GetTickCount(), job->outdir);
@@ -149,10 +144,16 @@ void on_cut_clip()
         refuse(job, report_unwritable(g_clipsdir));
         return;
     }
+    // The folder was made first to tell an unwritable clips folder; either
+    // refusal removes it again, still empty.
     ClipNameBudget budget;
-    if (!clip_name_budget(job->outdir, &budget)) {
-        RemoveDirectoryW(job->outdir);  // just made, still empty
-        refuse(job, report_too_deep(g_appdir));
+    wchar_t ytdlp[PATH_CAP];
+    const wchar_t* refusal = !clip_name_budget(job->outdir, &budget) ? report_too_deep(g_appdir)
+                             : !find_tool(TOOL_YTDLP, ytdlp)        ? report_missing_ytdlp()
+                                                                    : nullptr;
+    if (refusal) {
+        RemoveDirectoryW(job->outdir);
+        refuse(job, refusal);
         return;
     }
     g_clip_len = clip_length(job->start, job->end);

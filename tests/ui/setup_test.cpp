@@ -14,8 +14,8 @@ const wchar_t QUESTION[] =
 const wchar_t SKIPPED[] =
     L"[setup] skipped — place yt-dlp.exe, ffmpeg.exe, ffprobe.exe and deno.exe next to Tarnvik.exe, then restart it.";
 const wchar_t ALL_READY[] = L"[setup] all tools ready — you can cut clips now.";
-const wchar_t SOME_FAILED[] =
-    L"[setup] some downloads failed — check your internet connection and restart the app to retry.";
+const wchar_t FFPROBE_FAILED[] =
+    L"[setup] not set up: ffprobe — the lines above say why; press \"Update tools\" to try again.";
 const wchar_t NONE_FOOTER[] = L"Tools ready: (none)    MISSING: yt-dlp, ffmpeg, deno";
 const wchar_t UNWRITABLE[] = L"Tarnvik needs its own writable folder.";
 const wchar_t UNWRITABLE_ADVICE[] =
@@ -102,7 +102,7 @@ TEST_F(FirstRunTest, OnlyFfprobeMissingAsksAndAFailedDownloadSaysSo)
     EXPECT_EQ(ui_text(app, ID_FOOT).find(OLD_FAKE_YTDLP_FOOTER), 0u);
     download_tools();
     EXPECT_EQ(ui_text(app, ID_STATUS), L"setup incomplete — see log");
-    EXPECT_TRUE(wait_until([&] { return log_has(app, SOME_FAILED); }, SHORT_TIMEOUT_MS));
+    EXPECT_TRUE(wait_until([&] { return log_has(app, FFPROBE_FAILED); }, SHORT_TIMEOUT_MS));
     EXPECT_EQ(ui_text(app, ID_FOOT).find(OLD_FAKE_YTDLP_FOOTER), 0u);
 }
 
