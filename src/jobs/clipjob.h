@@ -12,6 +12,7 @@ struct ClipJob {
     wchar_t url[CLIP_URL_CAP];
     double start;                    // seconds, -1 = not given
     double end;                      // seconds, -1 = not given
+    double clip_len;                 // seconds the section lasts; <= 0: not known
     int height;                      // -1 audio only, 0 no limit, else max height
     int mp4;
     int exact;
@@ -27,7 +28,8 @@ void build_clip_command(const ClipJob* job, const wchar_t* ytdlp,
                         const wchar_t* ffmpeg_dir, wchar_t* line, size_t cap);
 
 // Thread routine; param is a malloc'ed ClipJob that the thread frees.
-// Ends by posting WM_APP_CUT_DONE exactly once; a cancelled job's folder is
-// removed first and its code is RUN_CANCELLED, and so is the still empty
-// folder of a job that found no yt-dlp (code 1).
+// Ends by posting WM_APP_CUT_DONE exactly once, with the failure cause the
+// tools named; a cancelled job's folder is removed first and its code is
+// RUN_CANCELLED, and so is the still empty folder of a job that found no
+// yt-dlp (code 1).
 DWORD WINAPI cut_thread(LPVOID param);

@@ -5,6 +5,7 @@
 #include "jobs/files.h"
 #include "jobs/messages.h"
 #include "jobs/proxy.h"
+#include "jobs/run_logged.h"
 #include "jobs/sha256.h"
 #include "proc/curl_errors.h"
 #include "proc/runner.h"

@@ -156,7 +156,7 @@ void on_cut_clip()
         refuse(job, refusal);
         return;
     }
-    g_clip_len = clip_length(job->start, job->end);
+    job->clip_len = clip_length(job->start, job->end);
     SendMessageW(g_progress, PBM_SETPOS, 0, 0);
     if (!start_worker(RUNNING_CLIP, cut_thread, job, L"starting…"))
         free(job);

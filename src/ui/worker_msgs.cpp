@@ -9,7 +9,6 @@
 #include "jobs/locator.h"
 #include "jobs/messages.h"
 #include "jobs/toolversion.h"
-#include "proc/router.h"
 #include "proc/runner.h"
 #include "proc/tools.h"
 #include "text/bounded.h"
@@ -57,14 +56,14 @@ static void show_failure()
 // After the tools' own lines, one of ours says in plain words what most
 // likely went wrong and what to do; the job's log messages have all been
 // handled by now, so it is the last line.
-static void log_failure_hint()
+static void log_failure_hint(int cause)
 {
     long age = -1;
     wchar_t ytdlp[PATH_CAP];
     if (!find_tool(TOOL_YTDLP, ytdlp) || !tool_age_days(ytdlp, &age))
         age = -1;
     wchar_t hint[HINT_LINE_CAP];
-    if (build_hint_line(failure_cause(), age, hint))
+    if (build_hint_line(cause, age, hint))
         append_to_log(hint);
 }
 
@@ -83,18 +82,18 @@ static int report_result(const wchar_t* folder)
     return 1;
 }
 
-void on_cut_done(WPARAM exit_code, LPARAM folder_text)
+void on_cut_done(WPARAM exit_code, LPARAM done_block)
 {
-    const wchar_t* folder = (const wchar_t*)folder_text;
+    const CutDone* done = (const CutDone*)done_block;
     if ((DWORD)exit_code == RUN_CANCELLED) {
         SendMessageW(g_progress, PBM_SETPOS, 0, 0);
         SetWindowTextW(g_status, L"cancelled");
-    } else if ((DWORD)exit_code != 0 || !folder || !report_result(folder)) {
+    } else if ((DWORD)exit_code != 0 || !done || !report_result(done->folder)) {
         show_failure();
-        log_failure_hint();
+        log_failure_hint(done ? done->cause : CAUSE_NONE);
         refresh_footer();  // yt-dlp may have gone into a quarantine meanwhile
     }
-    free((void*)folder);
+    free((void*)done);
     show_running(RUNNING_NOTHING);
     g_busy = 0;
 }
