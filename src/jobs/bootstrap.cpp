@@ -143,7 +143,7 @@ int harvest(const wchar_t* folder, const wchar_t* name)
                 break;
             }
         } else if (_wcsicmp(entry.cFileName, name) == 0) {
-            // The first match decides, also when it cannot be moved.
+            // The first match decides, also when it cannot be installed.
             result = install_file(path, name);
             break;
         }
@@ -166,7 +166,7 @@ void rmtree(const wchar_t* folder)
         run_logged(line, 0);
 }
 
-// A wanted file that is missing from the archive or cannot be moved into
+// A wanted file that is missing from the archive or cannot be put into
 // place leaves the tool missing, so it fails the step.
 static int report_install(int installed, const wchar_t* name)
 {
@@ -202,7 +202,7 @@ static int install_ytdlp(const ToolStep* step, const SetupContext* context, cons
     wchar_t partial[PATH_CAP];
     join_path(partial, g_appdir, step->download.saved_as);  // fits: it was just made there
     int ok = report_install(install_file(partial, step->files[0]), step->files[0]);
-    DeleteFileW(partial);  // whatever a failed move left behind
+    DeleteFileW(partial);  // whatever a failed install left behind
     return ok;
 }
 

@@ -35,7 +35,7 @@ int install_step(int step, const SetupContext* context, const ListedFile* listed
 // Unpacks archive into folder (both named relative to work, where tar runs)
 // with the system's tar; folder is created first. 1 when tar succeeded.
 int unzip(const wchar_t* work, const wchar_t* archive, const wchar_t* folder);
-// Finds name (any letter case) anywhere under folder and moves it into the
+// Finds name (any letter case) anywhere under folder and copies it into the
 // program folder as name. 1 when found and installed.
 int harvest(const wchar_t* folder, const wchar_t* name);
 // Removes a folder tree with cmd.exe (after a cancel, without it); the

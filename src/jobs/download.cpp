@@ -72,34 +72,42 @@ static const wchar_t* url_file(const wchar_t* url)
     return slash ? slash + 1 : url;
 }
 
+// Runs curl until a try ends for good: the revocation retry happens at most
+// once, a 404's after each pause. curl's exit code, with what it said last
+// in seen; RUN_CANCELLED when a pause was cut short.
+static unsigned long run_curl_with_retries(const SetupContext* context, const wchar_t* url, const wchar_t* folder,
+                                           const wchar_t* name, const wchar_t* label, long max_seconds,
+                                           CurlSeen* seen)
+{
+    int no_revoke = 0, pauses = 0;
+    for (;;) {
+        *seen = CurlSeen{0, 0};
+        unsigned long code = run_curl(context, url, folder, name, max_seconds, no_revoke, seen);
+        if (code == CURL_EXIT_TLS_CONNECT && seen->revocation_unchecked && !no_revoke) {
+            post_logf(L"[setup] the certificate's revocation could not be checked (a proxy or firewall "
+                      L"may block it) — trying %ls again without that check",
+                      label);
+            no_revoke = 1;
+        } else if (code == CURL_EXIT_HTTP_ERROR && seen->not_found && pauses < NOT_FOUND_PAUSES) {
+            post_logf(L"[setup] %ls: not on the server right now (404) — trying again in %lu s ...", label,
+                      g_not_found_pause_ms / 1000);
+            if (!pause_unless_cancelled(g_not_found_pause_ms))
+                return RUN_CANCELLED;
+            pauses++;
+        } else {
+            return code;
+        }
+    }
+}
+
 int dl(const SetupContext* context, const wchar_t* url, const wchar_t* folder, const wchar_t* name,
        const wchar_t* label, long max_seconds)
 {
     if (cancel_requested())
         return 0;
     post_logf(L"[setup] downloading %ls ...", label);
-    int no_revoke = 0, pauses = 0;
-    unsigned long code;
     CurlSeen seen;
-    // The revocation retry happens at most once, a 404's after each pause.
-    for (;;) {
-        seen = CurlSeen{0, 0};
-        code = run_curl(context, url, folder, name, max_seconds, no_revoke, &seen);
-        if (code == CURL_EXIT_TLS_CONNECT && seen.revocation_unchecked && !no_revoke) {
-            post_logf(L"[setup] the certificate's revocation could not be checked (a proxy or firewall "
-                      L"may block it) — trying %ls again without that check",
-                      label);
-            no_revoke = 1;
-        } else if (code == CURL_EXIT_HTTP_ERROR && seen.not_found && pauses < NOT_FOUND_PAUSES) {
-            post_logf(L"[setup] %ls: not on the server right now (404) — trying again in %lu s ...", label,
-                      g_not_found_pause_ms / 1000);
-            if (!pause_unless_cancelled(g_not_found_pause_ms))
-                return 0;
-            pauses++;
-        } else {
-            break;
-        }
-    }
+    unsigned long code = run_curl_with_retries(context, url, folder, name, label, max_seconds, &seen);
     wchar_t path[PATH_CAP];
     if (code == 0 && join_path(path, folder, name) && is_file(path))
         return 1;

@@ -96,8 +96,8 @@ static void refuse(ClipJob* job, const wchar_t* message)
     g_busy = 0;
 }
 
-// yt-dlp gone (an antivirus quarantined it, most often): said before any
-// folder is made, with the footer brought up to date.
+// yt-dlp gone (an antivirus quarantined it, most often): said before it
+// is looked for in vain by a job, with the footer brought up to date.
 static const wchar_t* report_missing_ytdlp()
 {
     wchar_t hint[HINT_LINE_CAP];

@@ -50,7 +50,8 @@ static void replay(const std::wstring& path, DWORD delay_ms)
         write_out(bytes.substr(start));
 }
 
-// The folder part of the "-o" template; the template itself names no real file.
+// The folder part of the "-o" template, "." (the current folder) when it
+// names none; the template itself names no real file.
 static std::wstring output_folder(int argc, wchar_t** argv)
 {
     std::wstring templ = option_value(argc, argv, L"-o");

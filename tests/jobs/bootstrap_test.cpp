@@ -646,7 +646,7 @@ TEST_F(BootstrapTest, PinnedFfmpegGoneFallsBackToTheNewestReleaseLineAndSaysSo)
 
 // An ffmpeg installed by an earlier Tarnvik from the development head gives
 // way to the pinned build at the next update; then it stays.
-TEST_F(BootstrapTest, UpdateReplacesAnFfmpegFromElsewhereOnceAndThenOnlyChecks)
+TEST_F(BootstrapTest, UpdateReplacesAnFfmpegFromElsewhereOnce)
 {
     run_setup();
     ASSERT_TRUE(write_file(in_prog(INSTALL_RECORD), std::string(64, 'c') + "  ffmpeg-master-latest-win64-gpl.zip\n"));
@@ -657,11 +657,8 @@ TEST_F(BootstrapTest, UpdateReplacesAnFfmpegFromElsewhereOnceAndThenOnlyChecks)
     EXPECT_EQ(std::count_if(requests.begin(), requests.end(),
                             [](const std::wstring& r) { return r.find(PINNED_FFMPEG_ASSET) != std::wstring::npos; }),
               1);
-    std::wstring record = content_of(in_prog(INSTALL_RECORD));
-    EXPECT_EQ(record.find(L"master"), std::wstring::npos) << "one line for each tool";
-    run = run_setup(update_thread);
-    EXPECT_EQ(run.flag, (WPARAM)UPDATE_CURRENT);
-    EXPECT_EQ(take_requests().size(), 3u);
+    EXPECT_EQ(content_of(in_prog(INSTALL_RECORD)).find(L"master"), std::wstring::npos) << "one line a tool";
+    EXPECT_EQ(run_setup(update_thread).flag, (WPARAM)UPDATE_CURRENT);
 }
 
 WINHTTP_CURRENT_USER_IE_PROXY_CONFIG g_options;

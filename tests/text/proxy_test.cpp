@@ -25,7 +25,6 @@ TEST(SystemProxy, OneForEveryProtocolOrTheHttpsEntryOfAList)
     EXPECT_EQ(proxy_of(L"ftp=f:21 HTTPS=secure:8443"), L"secure:8443");
     // A list without an HTTPS entry sends HTTPS direct, as Windows does.
     EXPECT_EQ(proxy_of(L"http=web:80;ftp=f:21"), L"(direct)");
-    EXPECT_EQ(proxy_of(L"https=;http=web:80"), L"(direct)");
     EXPECT_EQ(proxy_of(L""), L"(direct)");
     EXPECT_EQ(proxy_of(nullptr), L"(direct)");
     // A proxy too long for the buffer is not cut into another host.
