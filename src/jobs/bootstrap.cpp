@@ -10,6 +10,7 @@
 #include "jobs/globals.h"
 #include "jobs/locator.h"
 #include "jobs/messages.h"
+#include "jobs/run_logged.h"
 #include "jobs/sha256.h"
 #include "proc/runner.h"
 #include "proc/system.h"
@@ -25,8 +26,20 @@ enum {
 // TARNVIK_DOWNLOAD_HOST is the release host of the tools' projects, set by
 // the build (its cache variable lets a test build point it elsewhere).
 #define YTDLP_RELEASE TARNVIK_DOWNLOAD_HOST L"/yt-dlp/yt-dlp/releases/latest/download/"
-#define FFMPEG_RELEASE TARNVIK_DOWNLOAD_HOST L"/yt-dlp/FFmpeg-Builds/releases/download/latest/"
+#define FFMPEG_BUILDS TARNVIK_DOWNLOAD_HOST L"/BtbN/FFmpeg-Builds/releases/download/"
 #define DENO_RELEASE TARNVIK_DOWNLOAD_HOST L"/denoland/deno/releases/latest/download/"
+
+// The ffmpeg that is installed: a dated release of the ffmpeg builds, the
+// last monthly one with the 8.0 release line. yt-dlp's --download-sections
+// fails or hangs with ffmpeg 8.1 and with some builds of ffmpeg's
+// development head ("master", which yt-dlp's own builds now publish only),
+// and dated releases stay for two years, where "latest" changes every day.
+// Move it on only to a build that was tried with section downloads.
+#define FFMPEG_PIN L"autobuild-2026-02-28-12-59"
+// Its asset names carry a build number: the sums file tells the one to take.
+static const char FFMPEG_PINNED_ASSET[] = "ffmpeg-n8.0*-win64-gpl-8.0.zip";
+// Only when the pinned release is gone: the newest release line of "latest".
+static const char FFMPEG_LATEST_ASSET[] = "ffmpeg-n#-latest-win64-gpl-#.zip";
 
 // Until it is verified, yt-dlp lives under a name that find_tool never
 // takes, so a broken download cannot pass for an installed tool; the same
@@ -34,8 +47,14 @@ enum {
 static const wchar_t STAGED_FORMAT[] = L"%ls.part";
 static const wchar_t INSTALL_RECORD_STAGED[] = L"installed-tools.sha256.part";
 
+static const Published FFMPEG_LATEST = {
+    L"ffmpeg", FFMPEG_BUILDS L"latest/", FFMPEG_LATEST_ASSET, 1, L"ffmpeg (~100 MB — takes a minute)",
+    FFMPEG_BUILDS L"latest/checksums.sha256", L"tarnvik_ffmpeg.zip", L"tarnvik_ffmpeg.sums"};
+
 struct ToolStep {
     Published download;             // an archive into the temporary folder, yt-dlp into the program folder
+    const Published* fallback;      // where to look when the release is gone; may be null
+    const char* record_family;      // how the names of the step's downloads begin (the install record)
     const wchar_t* folder_name;     // an archive is unpacked there; null: no archive
     const wchar_t* unpack_log;
     const wchar_t* files[2];        // what it puts next to the program; null ends the list
@@ -43,20 +62,24 @@ struct ToolStep {
 
 // In the order the tools are set up, indexed by ToolStepId.
 static const ToolStep STEPS[STEP_COUNT] = {
-    {{L"yt-dlp", YTDLP_RELEASE L"yt-dlp.exe", L"yt-dlp.exe (~20 MB)", YTDLP_RELEASE L"SHA2-256SUMS",
-      "yt-dlp.exe", L"yt-dlp.exe.part", L"yt-dlp.sums.part"},
+    {{L"yt-dlp", YTDLP_RELEASE, "yt-dlp.exe", 0, L"yt-dlp.exe (~20 MB)", YTDLP_RELEASE L"SHA2-256SUMS",
+      L"yt-dlp.exe.part", L"yt-dlp.sums.part"},
+     nullptr,
+     "yt-dlp.exe",
      nullptr,
      nullptr,
      {L"yt-dlp.exe", nullptr}},
-    {{L"ffmpeg", FFMPEG_RELEASE L"ffmpeg-master-latest-win64-gpl.zip", L"ffmpeg (~100 MB — takes a minute)",
-      FFMPEG_RELEASE L"checksums.sha256", "ffmpeg-master-latest-win64-gpl.zip", L"tarnvik_ffmpeg.zip",
-      L"tarnvik_ffmpeg.sums"},
+    {{L"ffmpeg", FFMPEG_BUILDS FFMPEG_PIN L"/", FFMPEG_PINNED_ASSET, 0, L"ffmpeg (~100 MB — takes a minute)",
+      FFMPEG_BUILDS FFMPEG_PIN L"/checksums.sha256", L"tarnvik_ffmpeg.zip", L"tarnvik_ffmpeg.sums"},
+     &FFMPEG_LATEST,
+     "ffmpeg-",
      L"tarnvik_ffmpeg_x",
      L"[setup] unpacking ffmpeg ...",
      {L"ffmpeg.exe", L"ffprobe.exe"}},
-    {{L"deno", DENO_RELEASE L"deno-x86_64-pc-windows-msvc.zip", L"deno (~40 MB)",
-      DENO_RELEASE L"deno-x86_64-pc-windows-msvc.zip.sha256sum", "deno-x86_64-pc-windows-msvc.zip",
-      L"tarnvik_deno.zip", L"tarnvik_deno.sums"},
+    {{L"deno", DENO_RELEASE, "deno-x86_64-pc-windows-msvc.zip", 0, L"deno (~40 MB)",
+      DENO_RELEASE L"deno-x86_64-pc-windows-msvc.zip.sha256sum", L"tarnvik_deno.zip", L"tarnvik_deno.sums"},
+     nullptr,
+     "deno-",
      L"tarnvik_deno_x",
      L"[setup] unpacking deno ...",
      {L"deno.exe", nullptr}},
@@ -80,9 +103,11 @@ int unzip(const wchar_t* work, const wchar_t* archive, const wchar_t* folder)
 }
 
 // Puts source next to the program as name, replacing any older copy in one
-// step: first beside it under a temporary name (a copy when the temporary
-// folder lies on another volume, a program on D:\ or a USB stick), then
-// renamed over it. A failure at any point leaves the old file as it was.
+// step: first copied beside it under a temporary name, then renamed over
+// it. A copy, not a move, so the tool gets the program folder's permissions
+// rather than those of the temporary folder (where other accounts may not
+// read), also when that lies on another volume. A failure at any point
+// leaves the old file as it was.
 static int install_file(const wchar_t* source, const wchar_t* name)
 {
     wchar_t target[PATH_CAP], staged_name[PATH_CAP], staged[PATH_CAP];
@@ -90,11 +115,8 @@ static int install_file(const wchar_t* source, const wchar_t* name)
         !join_path(staged, g_appdir, staged_name))
         return 0;
     int existed = is_file(target);
-    if (_wcsicmp(source, staged) != 0 &&
-        !MoveFileExW(source, staged, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileW(staged);  // what a copy cut short by a full disk left
+    if (_wcsicmp(source, staged) != 0 && !copy_file_through(source, staged))
         return 0;
-    }
     if (!replace_file(staged, target)) {
         post_logf(L"[setup] %ls could not be replaced (Windows error %lu) — the old one is unchanged", name,
                   GetLastError());
@@ -121,7 +143,7 @@ int harvest(const wchar_t* folder, const wchar_t* name)
                 break;
             }
         } else if (_wcsicmp(entry.cFileName, name) == 0) {
-            // The first match decides, also when it cannot be moved.
+            // The first match decides, also when it cannot be installed.
             result = install_file(path, name);
             break;
         }
@@ -144,7 +166,7 @@ void rmtree(const wchar_t* folder)
         run_logged(line, 0);
 }
 
-// A wanted file that is missing from the archive or cannot be moved into
+// A wanted file that is missing from the archive or cannot be put into
 // place leaves the tool missing, so it fails the step.
 static int report_install(int installed, const wchar_t* name)
 {
@@ -156,7 +178,7 @@ static int report_install(int installed, const wchar_t* name)
 // The record of which archive each tool came from lets an update tell a
 // changed release without downloading it. One that cannot be written only
 // costs the next update a download.
-static void record_install(const ToolStep* step, const char* hex)
+static void record_install(const ToolStep* step, const ListedFile* listed)
 {
     wchar_t path[PATH_CAP], staged[PATH_CAP];
     unsigned char old[RECORD_CAP];
@@ -165,7 +187,7 @@ static void record_install(const ToolStep* step, const char* hex)
     if (join_path(path, g_appdir, INSTALL_RECORD) && join_path(staged, g_appdir, INSTALL_RECORD_STAGED)) {
         if (!read_file_start(path, old, sizeof old, &length))
             length = 0;  // none yet
-        if (record_listed_sum(old, length, step->download.listed_as, hex, text, sizeof text) &&
+        if (record_listed_sum(old, length, step->record_family, listed->name, listed->hex, text, sizeof text) &&
             write_new_file(staged, text, strlen(text)) && replace_file(staged, path))
             return;
     }
@@ -173,14 +195,14 @@ static void record_install(const ToolStep* step, const char* hex)
               step->download.tool);
 }
 
-static int install_ytdlp(const ToolStep* step, const char* hex)
+static int install_ytdlp(const ToolStep* step, const SetupContext* context, const ListedFile* listed)
 {
-    if (!fetch_matching(&step->download, g_appdir, hex))
+    if (!fetch_matching(context, listed, g_appdir))
         return 0;
     wchar_t partial[PATH_CAP];
     join_path(partial, g_appdir, step->download.saved_as);  // fits: it was just made there
     int ok = report_install(install_file(partial, step->files[0]), step->files[0]);
-    DeleteFileW(partial);  // whatever a failed move left behind
+    DeleteFileW(partial);  // whatever a failed install left behind
     return ok;
 }
 
@@ -190,14 +212,14 @@ static int report_no_temp(const ToolStep* step)
     return 0;
 }
 
-// temp: the temporary folder, or empty.
-static int install_archive(const ToolStep* step, const wchar_t* temp, const char* hex)
+static int install_archive(const ToolStep* step, const SetupContext* context, const ListedFile* listed)
 {
+    const wchar_t* temp = context->temp;
     wchar_t archive[PATH_CAP], folder[PATH_CAP];
     if (!temp[0] || !join_path(archive, temp, step->download.saved_as) ||
         !join_path(folder, temp, step->folder_name))
         return report_no_temp(step);
-    if (!fetch_matching(&step->download, temp, hex))
+    if (!fetch_matching(context, listed, temp))
         return 0;
     post_log(step->unpack_log);
     int ok = unzip(temp, step->download.saved_as, step->folder_name);
@@ -206,7 +228,7 @@ static int install_archive(const ToolStep* step, const wchar_t* temp, const char
             if (file && !report_install(harvest(folder, file), file))
                 ok = 0;
         if (ok)
-            record_install(step, hex);
+            record_install(step, listed);
     } else if (!cancel_requested()) {
         post_log(L"[setup] unpack FAILED");
     }
@@ -216,16 +238,9 @@ static int install_archive(const ToolStep* step, const wchar_t* temp, const char
 }
 
 // Archives are fetched into the temporary folder, yt-dlp next to the program.
-static const wchar_t* download_folder(const ToolStep* step, const wchar_t* temp)
+static const wchar_t* download_folder(const ToolStep* step, const SetupContext* context)
 {
-    return step->folder_name ? temp : g_appdir;
-}
-
-void read_temp_folder(wchar_t (&temp)[PATH_CAP])
-{
-    DWORD length = GetTempPathW(PATH_CAP, temp);
-    if (length == 0 || length >= PATH_CAP)
-        temp[0] = L'\0';
+    return step->folder_name ? context->temp : g_appdir;
 }
 
 const wchar_t* step_tool(int step)
@@ -233,31 +248,45 @@ const wchar_t* step_tool(int step)
     return STEPS[step].download.tool;
 }
 
-int fetch_step_sum(int step, const wchar_t* temp, char (&hex)[SHA256_HEX_CAP])
-{
-    const wchar_t* folder = download_folder(&STEPS[step], temp);
-    if (!folder[0])
-        return report_no_temp(&STEPS[step]);
-    return fetch_listed_sum(&STEPS[step].download, folder, hex);
-}
-
-int install_step(int step, const wchar_t* temp, const char* hex)
+int fetch_step_sum(int step, const SetupContext* context, ListedFile* listed)
 {
     const ToolStep* s = &STEPS[step];
-    return s->folder_name ? install_archive(s, temp, hex) : install_ytdlp(s, hex);
+    const wchar_t* folder = download_folder(s, context);
+    if (!folder[0])
+        return report_no_temp(s);
+    int found = fetch_listed_sum(context, &s->download, folder, listed);
+    if (found != DL_NOT_THERE)
+        return found;
+    if (!s->fallback) {
+        report_sums_unfetched(&s->download);
+        return 0;
+    }
+    post_logf(L"[setup] the %ls release Tarnvik installs is gone from the release host — taking the newest "
+              L"release line from its \"latest\" release instead",
+              s->download.tool);
+    found = fetch_listed_sum(context, s->fallback, folder, listed);
+    if (found == DL_NOT_THERE)
+        report_sums_unfetched(s->fallback);
+    return found == 1;
 }
 
-// The sum the install record holds for the step's archive.
-static int recorded_sum(const ToolStep* step, char (&hex)[SHA256_HEX_CAP])
+int install_step(int step, const SetupContext* context, const ListedFile* listed)
+{
+    const ToolStep* s = &STEPS[step];
+    return s->folder_name ? install_archive(s, context, listed) : install_ytdlp(s, context, listed);
+}
+
+// The sum the install record holds for the archive name.
+static int recorded_sum(const char* name, char (&hex)[SHA256_HEX_CAP])
 {
     wchar_t path[PATH_CAP];
     unsigned char text[RECORD_CAP];
     size_t length = 0;
     return join_path(path, g_appdir, INSTALL_RECORD) && read_file_start(path, text, sizeof text, &length) &&
-           find_listed_sum(text, length, step->download.listed_as, hex);
+           find_listed_sum(text, length, name, hex);
 }
 
-int step_is_current(int step, const char* hex)
+int step_is_current(int step, const ListedFile* listed)
 {
     const ToolStep* s = &STEPS[step];
     wchar_t path[PATH_CAP];
@@ -266,30 +295,31 @@ int step_is_current(int step, const char* hex)
             return 0;
     char installed[SHA256_HEX_CAP];
     // yt-dlp is one file and tells by its own sum; an archive's tools by the record.
-    int known = s->folder_name ? recorded_sum(s, installed)
+    int known = s->folder_name ? recorded_sum(listed->name, installed)
                                : join_path(path, g_appdir, s->files[0]) && sha256_file(path, installed);
-    return known && same_sum(installed, hex);
+    return known && same_sum(installed, listed->hex);
 }
 
-static int fetch_and_install(int step, const wchar_t* temp)
+static int fetch_and_install(int step, const SetupContext* context)
 {
-    char hex[SHA256_HEX_CAP];
-    return fetch_step_sum(step, temp, hex) && install_step(step, temp, hex);
+    ListedFile listed;
+    return fetch_step_sum(step, context, &listed) == 1 && install_step(step, context, &listed);
 }
 
 DWORD WINAPI bootstrap_thread(LPVOID param)
 {
     (void)param;
-    wchar_t temp[PATH_CAP];
-    read_temp_folder(temp);
+    SetupContext context;
+    begin_setup(&context);
     int ok = 1;
     wchar_t found[PATH_CAP];
     // Each check runs when its step begins, after the earlier steps' installs.
-    if (!find_tool(TOOL_YTDLP, found) && !fetch_and_install(STEP_YTDLP, temp))
+    if (!find_tool(TOOL_YTDLP, found) && !fetch_and_install(STEP_YTDLP, &context))
         ok = 0;
-    if ((!find_tool(TOOL_FFMPEG, found) || !find_tool(TOOL_FFPROBE, found)) && !fetch_and_install(STEP_FFMPEG, temp))
+    if ((!find_tool(TOOL_FFMPEG, found) || !find_tool(TOOL_FFPROBE, found)) &&
+        !fetch_and_install(STEP_FFMPEG, &context))
         ok = 0;
-    if (!find_tool(TOOL_DENO, found) && !fetch_and_install(STEP_DENO, temp))
+    if (!find_tool(TOOL_DENO, found) && !fetch_and_install(STEP_DENO, &context))
         ok = 0;
     // A cancel that came after the last step was done changes nothing.
     WPARAM result = ok ? SETUP_OK : cancel_requested() ? SETUP_CANCELLED : SETUP_FAILED;

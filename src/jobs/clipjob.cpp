@@ -6,15 +6,17 @@
 #include "jobs/files.h"
 #include "jobs/locator.h"
 #include "jobs/messages.h"
-#include "proc/router.h"
+#include "jobs/router.h"
+#include "jobs/run_logged.h"
 #include "proc/runner.h"
 #include "proc/tools.h"
+#include "text/clipname.h"
 #include "text/cmdline.h"
 #include "text/format.h"
+#include "text/hints.h"
 
 enum {
     CLIP_LINE_CAP = 32768,
-    OUTPUT_TEMPLATE_CAP = 324,
     // The Start and End fields accept at most three fields of 31 digits, so
     // a time stays below 4e34 seconds: 35 digits, a full stop and three
     // decimals. A cut text would send yt-dlp a different section.
@@ -24,7 +26,7 @@ enum {
     REMOVE_RETRY_MS = 200
 };
 
-static const wchar_t MISSING_YTDLP_STATUS[] = L"yt-dlp missing — restart the app to download tools";
+const wchar_t MISSING_YTDLP_STATUS[] = L"yt-dlp missing — press \"Update tools\"";
 static const wchar_t NO_COOKIES[] = L"none";
 static const wchar_t SECTION_FROM_START[] = L"0";
 static const wchar_t SECTION_TO_END[] = L"inf";
@@ -82,9 +84,13 @@ void build_clip_command(const ClipJob* job, const wchar_t* ytdlp,
     for (const wchar_t* option : LEADING_OPTIONS)
         append_arg(line, cap, option);
 
+    // No folder in the template: yt-dlp runs in the job's folder, whose name
+    // would otherwise pass through its template fields and its expansion
+    // of environment variables ("C:\Tools $HOME").
+    ClipNameBudget budget;
     wchar_t output[OUTPUT_TEMPLATE_CAP];
-    _snwprintf(output, OUTPUT_TEMPLATE_CAP - 1, YTDLP_OUTPUT_FORMAT, job->outdir);
-    output[OUTPUT_TEMPLATE_CAP - 1] = L'\0';
+    clip_name_budget(job->outdir, &budget);
+    format_output_template(&budget, output);
     append_arg(line, cap, output);
 
     // Without a location yt-dlp searches PATH, which begins with our folder.
@@ -118,13 +124,41 @@ static void cut_to_folder(wchar_t* path)
         slash[0] = L'\0';
 }
 
+// One job on its way: its lines' router, which holds the clip length and
+// the cause of failure the tools name.
+struct ClipRun {
+    const ClipJob* job;
+    LineRouter router;
+};
+
+// Runs one of the job's children with its command line echoed, in the
+// job's folder and in the worker's group, so a cancel ends it with the rest
+// of the job.
+static unsigned long run_step(ClipRun* clip, wchar_t* line)
+{
+    if (!cancel_requested())
+        echo_command(line);
+    ChildRun run = {line, clip->job->outdir, NULL, NULL, route_child_line, &clip->router};
+    unsigned long start_error = 0;
+    unsigned long code = run_child(&run, &start_error);
+    // A program that did not start is the cause, whatever was said before.
+    int start_cause = code == RUN_FAILED ? cause_of_start_error(start_error) : CAUSE_NONE;
+    if (start_cause != CAUSE_NONE)
+        clip->router.cause = start_cause;
+    return code;
+}
+
 // Returns what WM_APP_CUT_DONE carries: yt-dlp's exit code, 1 when there is
 // no yt-dlp, RUN_FAILED when nothing could be run.
-static unsigned long run_clip(const ClipJob* job)
+static unsigned long run_clip(ClipRun* clip)
 {
     wchar_t ytdlp[PATH_CAP];
+    // Gone since "Cut clip" looked (an antivirus took it): the same hint,
+    // and no empty job folder left.
     if (!find_tool(TOOL_YTDLP, ytdlp)) {
         post_status(STATUS_TOOL_MISSING, MISSING_YTDLP_STATUS);
+        clip->router.cause = CAUSE_START_MISSING;
+        remove_folder(clip->job->outdir);
         return 1;
     }
     wchar_t* line = (wchar_t*)malloc(CLIP_LINE_CAP * sizeof(wchar_t));
@@ -133,8 +167,8 @@ static unsigned long run_clip(const ClipJob* job)
     wchar_t ffmpeg[PATH_CAP];
     if (find_tool(TOOL_FFMPEG, ffmpeg))
         cut_to_folder(ffmpeg);
-    build_clip_command(job, ytdlp, ffmpeg, line, CLIP_LINE_CAP);
-    unsigned long code = run_logged(line, 1);
+    build_clip_command(clip->job, ytdlp, ffmpeg, line, CLIP_LINE_CAP);
+    unsigned long code = run_step(clip, line);
     free(line);
     return code;
 }
@@ -156,14 +190,16 @@ static void remove_cancelled_job(const ClipJob* job)
 
 DWORD WINAPI cut_thread(LPVOID param)
 {
-    ClipJob* job = (ClipJob*)param;
-    reset_failure_cause();  // what an earlier job's output named is not this job's
-    unsigned long code = run_clip(job);
+    ClipRun clip;
+    clip.job = (ClipJob*)param;
+    init_router(&clip.router, clip.job->clip_len);
+    clip.router.steady = 1;
+    unsigned long code = run_clip(&clip);
     if (code == RUN_CANCELLED)
-        remove_cancelled_job(job);
-    // The window frees the folder copy; a failed copy arrives as null and
-    // counts as a failed job there.
-    post_text(WM_APP_CUT_DONE, (WPARAM)code, job->outdir);
-    free(job);
+        remove_cancelled_job(clip.job);
+    // The window frees the block; one that could not be made arrives as
+    // null and counts as a failed job there.
+    post_cut_done(code, clip.router.cause, clip.job->outdir);
+    free(param);
     return 0;
 }

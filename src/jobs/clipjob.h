@@ -5,10 +5,14 @@
 
 enum { CLIP_URL_CAP = 2048, CLIP_COOKIES_CAP = 16 };
 
+// The status while a job ends for want of yt-dlp.
+extern const wchar_t MISSING_YTDLP_STATUS[];
+
 struct ClipJob {
     wchar_t url[CLIP_URL_CAP];
     double start;                    // seconds, -1 = not given
     double end;                      // seconds, -1 = not given
+    double clip_len;                 // seconds the section lasts; <= 0: not known
     int height;                      // -1 audio only, 0 no limit, else max height
     int mp4;
     int exact;
@@ -17,12 +21,15 @@ struct ClipJob {
     wchar_t outdir[PATH_CAP];        // the job's own output folder
 };
 
-// Builds the yt-dlp command line for job into line (capacity cap).
-// ffmpeg_dir may be null or empty when ffmpeg was not found.
+// Builds the yt-dlp command line for job into line (capacity cap); it is
+// run with the job's folder as its current folder. ffmpeg_dir may be null
+// or empty when ffmpeg was not found.
 void build_clip_command(const ClipJob* job, const wchar_t* ytdlp,
                         const wchar_t* ffmpeg_dir, wchar_t* line, size_t cap);
 
 // Thread routine; param is a malloc'ed ClipJob that the thread frees.
-// Ends by posting WM_APP_CUT_DONE exactly once; a cancelled job's folder is
-// removed first and its code is RUN_CANCELLED.
+// Ends by posting WM_APP_CUT_DONE exactly once, with the failure cause the
+// tools named; a cancelled job's folder is removed first and its code is
+// RUN_CANCELLED, and so is the still empty folder of a job that found no
+// yt-dlp (code 1).
 DWORD WINAPI cut_thread(LPVOID param);

@@ -1,7 +1,11 @@
 #include "jobs/download.h"
 #include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
 #include "jobs/files.h"
 #include "jobs/messages.h"
+#include "jobs/proxy.h"
+#include "jobs/run_logged.h"
 #include "jobs/sha256.h"
 #include "proc/curl_errors.h"
 #include "proc/runner.h"
@@ -10,8 +14,9 @@
 #include "text/bounded.h"
 #include "text/cmdline.h"
 
-// Long enough for the release to be back: it is rebuilt within minutes.
-unsigned long g_not_found_pause_ms = 30000;
+// Three of them span about five minutes, longer than a rebuilt release
+// takes to be back.
+unsigned long g_not_found_pause_ms = 100000;
 
 enum { SUMS_READ_CAP = 65536, LABEL_CAP = 64, NUMBER_CAP = 16 };
 
@@ -35,8 +40,8 @@ static void watch_curl(const wchar_t* line, void* ctx)
     seen->not_found |= is_not_found(line);
 }
 
-static unsigned long run_curl(const wchar_t* url, const wchar_t* folder, const wchar_t* name,
-                              long max_seconds, int no_revoke, CurlSeen* seen)
+static unsigned long run_curl(const SetupContext* context, const wchar_t* url, const wchar_t* folder,
+                              const wchar_t* name, long max_seconds, int no_revoke, CurlSeen* seen)
 {
     wchar_t curl[PATH_CAP], seconds[NUMBER_CAP];
     if (!system_program(CURL_EXE, curl))
@@ -50,42 +55,67 @@ static unsigned long run_curl(const wchar_t* url, const wchar_t* folder, const w
     append_arg(line, TOOL_LINE_CAP, seconds);
     if (no_revoke)
         append_arg(line, TOOL_LINE_CAP, CURL_NO_REVOKE);
+    if (context->proxy[0]) {
+        append_arg(line, TOOL_LINE_CAP, CURL_PROXY);
+        append_arg(line, TOOL_LINE_CAP, context->proxy);
+    }
     append_arg(line, TOOL_LINE_CAP, CURL_OUTPUT);
     append_arg(line, TOOL_LINE_CAP, name);
     append_arg(line, TOOL_LINE_CAP, url);
     return run_in_folder(line, folder, watch_curl, seen);
 }
 
-int dl(const wchar_t* url, const wchar_t* folder, const wchar_t* name, const wchar_t* label,
-       long max_seconds)
+// The last part of a URL: the file the release host did not have.
+static const wchar_t* url_file(const wchar_t* url)
 {
-    if (cancel_requested())
-        return 0;
-    post_logf(L"[setup] downloading %ls ...", label);
-    int no_revoke = 0, paused = 0;
-    unsigned long code;
-    // Each second try happens at most once, so curl runs at most three times.
+    const wchar_t* slash = wcsrchr(url, L'/');
+    return slash ? slash + 1 : url;
+}
+
+// Runs curl until a try ends for good: the revocation retry happens at most
+// once, a 404's after each pause. curl's exit code, with what it said last
+// in seen; RUN_CANCELLED when a pause was cut short.
+static unsigned long run_curl_with_retries(const SetupContext* context, const wchar_t* url, const wchar_t* folder,
+                                           const wchar_t* name, const wchar_t* label, long max_seconds,
+                                           CurlSeen* seen)
+{
+    int no_revoke = 0, pauses = 0;
     for (;;) {
-        CurlSeen seen = {0, 0};
-        code = run_curl(url, folder, name, max_seconds, no_revoke, &seen);
-        if (code == CURL_EXIT_TLS_CONNECT && seen.revocation_unchecked && !no_revoke) {
+        *seen = CurlSeen{0, 0};
+        unsigned long code = run_curl(context, url, folder, name, max_seconds, no_revoke, seen);
+        if (code == CURL_EXIT_TLS_CONNECT && seen->revocation_unchecked && !no_revoke) {
             post_logf(L"[setup] the certificate's revocation could not be checked (a proxy or firewall "
                       L"may block it) — trying %ls again without that check",
                       label);
             no_revoke = 1;
-        } else if (code == CURL_EXIT_HTTP_ERROR && seen.not_found && !paused) {
+        } else if (code == CURL_EXIT_HTTP_ERROR && seen->not_found && pauses < NOT_FOUND_PAUSES) {
             post_logf(L"[setup] %ls: not on the server right now (404) — trying again in %lu s ...", label,
                       g_not_found_pause_ms / 1000);
             if (!pause_unless_cancelled(g_not_found_pause_ms))
-                return 0;
-            paused = 1;
+                return RUN_CANCELLED;
+            pauses++;
         } else {
-            break;
+            return code;
         }
     }
+}
+
+int dl(const SetupContext* context, const wchar_t* url, const wchar_t* folder, const wchar_t* name,
+       const wchar_t* label, long max_seconds)
+{
+    if (cancel_requested())
+        return 0;
+    post_logf(L"[setup] downloading %ls ...", label);
+    CurlSeen seen;
+    unsigned long code = run_curl_with_retries(context, url, folder, name, label, max_seconds, &seen);
     wchar_t path[PATH_CAP];
     if (code == 0 && join_path(path, folder, name) && is_file(path))
         return 1;
+    if (code == CURL_EXIT_HTTP_ERROR && seen.not_found) {
+        // Not the user's connection: the host answered, without the file.
+        post_logf(L"[setup] the release host did not have %ls", url_file(url));
+        return DL_NOT_THERE;
+    }
     if (code != RUN_CANCELLED)
         post_logf(L"[setup] download of %ls FAILED (curl exit %lu)", label, code);
     return 0;
@@ -96,18 +126,43 @@ static void report_long_path(const Published* file, const wchar_t* folder)
     post_logf(L"[setup] %ls not installed: the folder path is too long: %ls", file->tool, folder);
 }
 
-static int fetch_sums(const Published* file, const wchar_t* folder, const wchar_t* path,
-                      unsigned char* text, size_t* length)
+void report_sums_unfetched(const Published* file)
+{
+    post_logf(L"[setup] %ls not installed: its publisher's checksums could not be fetched", file->tool);
+}
+
+// 1 fetched, 0 failed, DL_NOT_THERE not on the release host.
+static int fetch_sums(const SetupContext* context, const Published* file, const wchar_t* folder,
+                      const wchar_t* path, unsigned char* text, size_t* length)
 {
     wchar_t label[LABEL_CAP];
     format_text(label, L"checksums for %ls", file->tool);
-    int fetched = dl(file->sums_url, folder, file->sums_saved_as, label, SUMS_MAX_SECONDS) &&
-                  read_file_start(path, text, SUMS_READ_CAP, length);
+    int fetched = dl(context, file->sums_url, folder, file->sums_saved_as, label, SUMS_MAX_SECONDS);
+    if (fetched == 1 && !read_file_start(path, text, SUMS_READ_CAP, length))
+        fetched = 0;
     DeleteFileW(path);
     return fetched;
 }
 
-int fetch_listed_sum(const Published* file, const wchar_t* folder, char (&hex)[SHA256_HEX_CAP])
+// A name that can only stand for a file of the release itself in its URL.
+static int is_plain_file_name(const char* name)
+{
+    for (const char* c = name; *c; c++)
+        if (!((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9') || strchr("._-", *c)))
+            return 0;
+    return name[0] != '.' && name[0] != '\0';
+}
+
+static int find_listed(const Published* file, const unsigned char* text, size_t length, ListedFile* listed)
+{
+    listed->release = file;
+    return find_matching_sum(text, length, file->listed_as, file->newest, listed->name, sizeof listed->name,
+                             listed->hex) &&
+           is_plain_file_name(listed->name);
+}
+
+int fetch_listed_sum(const SetupContext* context, const Published* file, const wchar_t* folder,
+                     ListedFile* listed)
 {
     wchar_t path[PATH_CAP];
     if (!join_path(path, folder, file->sums_saved_as)) {
@@ -116,16 +171,18 @@ int fetch_listed_sum(const Published* file, const wchar_t* folder, char (&hex)[S
     }
     unsigned char* text = (unsigned char*)malloc(SUMS_READ_CAP);
     size_t length = 0;
-    int fetched = text && fetch_sums(file, folder, path, text, &length);
-    int listed = fetched && find_listed_sum(text, length, file->listed_as, hex);
+    int fetched = text ? fetch_sums(context, file, folder, path, text, &length) : 0;
+    int found = fetched == 1 && find_listed(file, text, length, listed);
     free(text);
+    if (fetched == DL_NOT_THERE)
+        return DL_NOT_THERE;  // the caller may know another release
     if (!fetched) {
         if (!cancel_requested())
-            post_logf(L"[setup] %ls not installed: its publisher's checksums could not be fetched", file->tool);
-    } else if (!listed) {
+            report_sums_unfetched(file);
+    } else if (!found) {
         post_logf(L"[setup] %ls not installed: its publisher's checksums do not list the download", file->tool);
     }
-    return listed;
+    return found;
 }
 
 int matches_sum(const wchar_t* path, const char* hex, const wchar_t* tool)
@@ -144,15 +201,32 @@ int matches_sum(const wchar_t* path, const char* hex, const wchar_t* tool)
     return 1;
 }
 
-int fetch_matching(const Published* file, const wchar_t* folder, const char* hex)
+int fetch_matching(const SetupContext* context, const ListedFile* listed, const wchar_t* folder)
 {
-    wchar_t path[PATH_CAP];
+    const Published* file = listed->release;
+    wchar_t path[PATH_CAP], url[URL_CAP];
     if (!join_path(path, folder, file->saved_as)) {
         report_long_path(file, folder);
         return 0;
     }
-    if (dl(file->url, folder, file->saved_as, file->label, TOOL_MAX_SECONDS) && matches_sum(path, hex, file->tool))
+    wchar_t name[ASSET_NAME_CAP];
+    size_t i = 0;
+    for (; listed->name[i]; i++)
+        name[i] = (wchar_t)listed->name[i];  // plain ASCII (find_listed)
+    name[i] = L'\0';
+    if (!format_text(url, L"%ls%ls", file->release, name))
+        return 0;
+    if (dl(context, url, folder, file->saved_as, file->label, TOOL_MAX_SECONDS) == 1 &&
+        matches_sum(path, listed->hex, file->tool))
         return 1;
     DeleteFileW(path);  // a broken, foreign or partial download
     return 0;
+}
+
+void begin_setup(SetupContext* context)
+{
+    DWORD length = GetTempPathW(PATH_CAP, context->temp);
+    if (length == 0 || length >= PATH_CAP)
+        context->temp[0] = L'\0';
+    read_system_proxy(context->proxy);
 }

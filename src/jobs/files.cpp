@@ -101,12 +101,48 @@ int write_new_file(const wchar_t* path, const void* bytes, size_t length)
     return ok != 0;
 }
 
+unsigned long g_replace_patience_ms = 5000;
+volatile LONG g_replace_retries = 0;
+
+enum { REPLACE_RETRY_MS = 100 };
+
+// What a scanner or a sync client causes while it holds a file for a moment.
+static int is_passing_hold(DWORD error)
+{
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
 int replace_file(const wchar_t* staged, const wchar_t* target)
 {
-    if (MoveFileExW(staged, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    DWORD waited = 0;
+    while (!MoveFileExW(staged, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DWORD error = GetLastError();
+        if (!is_passing_hold(error) || waited >= g_replace_patience_ms) {
+            DeleteFileW(staged);
+            SetLastError(error);
+            return 0;
+        }
+        InterlockedIncrement(&g_replace_retries);
+        Sleep(REPLACE_RETRY_MS);
+        waited += REPLACE_RETRY_MS;
+    }
+    return 1;
+}
+
+static int flush_file(const wchar_t* path)
+{
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    BOOL flushed = FlushFileBuffers(file);
+    CloseHandle(file);
+    return flushed != 0;
+}
+
+int copy_file_through(const wchar_t* source, const wchar_t* target)
+{
+    if (CopyFileW(source, target, FALSE) && flush_file(target))
         return 1;
-    DWORD error = GetLastError();
-    DeleteFileW(staged);
-    SetLastError(error);
+    DeleteFileW(target);  // what a copy cut short by a full disk left
     return 0;
 }

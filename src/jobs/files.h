@@ -36,6 +36,18 @@ int remove_folder(const wchar_t* folder);
 int write_new_file(const wchar_t* path, const void* bytes, size_t length);
 
 // Renames staged over target in one step, through to the disk: target is
-// either the old file or the new one, never a mix. On failure staged is
-// removed (GetLastError tells why) and target is left as it was.
+// either the old file or the new one, never a mix. While something holds
+// target for a moment (a scanner, OneDrive: access denied, a sharing or a
+// lock violation) it is tried again for g_replace_patience_ms. On failure
+// staged is removed (GetLastError tells why) and target is left as it was.
 int replace_file(const wchar_t* staged, const wchar_t* target);
+
+// How long replace_file keeps trying over a file held by someone else.
+extern unsigned long g_replace_patience_ms;
+// Renames replace_file had to try again, counted for the tests.
+extern volatile LONG g_replace_retries;
+
+// Copies source to a new file target (replacing one that is there) and
+// writes it through to the disk. The copy takes the permissions of
+// target's folder. On failure nothing of target is left.
+int copy_file_through(const wchar_t* source, const wchar_t* target);

@@ -9,16 +9,16 @@
 DWORD WINAPI update_thread(LPVOID param)
 {
     (void)param;
-    wchar_t temp[PATH_CAP];
-    read_temp_folder(temp);
     post_log(L"[setup] checking for newer tools ...");
-    char sums[STEP_COUNT][SHA256_HEX_CAP];
+    SetupContext context;
+    begin_setup(&context);
+    ListedFile files[STEP_COUNT];
     int listed[STEP_COUNT];
     for (int step = 0; step < STEP_COUNT; ++step)
-        listed[step] = fetch_step_sum(step, temp, sums[step]);
+        listed[step] = fetch_step_sum(step, &context, &files[step]) == 1;
     int ok = 1, changed = 0, step = 0;
     for (; step < STEP_COUNT && !cancel_requested(); ++step) {
-        if (listed[step] && step_is_current(step, sums[step])) {
+        if (listed[step] && step_is_current(step, &files[step])) {
             post_logf(L"[setup] %ls is up to date", step_tool(step));
             continue;
         }
@@ -26,7 +26,7 @@ DWORD WINAPI update_thread(LPVOID param)
             post_logf(L"[setup] %ls: a newer release is published (or it is missing here)", step_tool(step));
             changed = 1;
         }
-        if (!listed[step] || !install_step(step, temp, sums[step])) {
+        if (!listed[step] || !install_step(step, &context, &files[step])) {
             post_logf(L"[setup] %ls left as it was", step_tool(step));
             ok = 0;
         }

@@ -1,13 +1,8 @@
 // The external programs Tarnvik runs, and the fixed words it passes them.
 #pragma once
+#include "text/tool_names.h"
 
-// Tools looked for next to the program and on PATH (".exe" is added).
-inline constexpr const wchar_t TOOL_YTDLP[] = L"yt-dlp";
-inline constexpr const wchar_t TOOL_FFMPEG[] = L"ffmpeg";
-inline constexpr const wchar_t TOOL_FFPROBE[] = L"ffprobe";
-inline constexpr const wchar_t TOOL_DENO[] = L"deno";
-inline constexpr const wchar_t* const TOOL_NAMES[] = {TOOL_YTDLP, TOOL_FFMPEG, TOOL_FFPROBE, TOOL_DENO};
-enum { TOOL_COUNT = 4 };
+// Tools are looked for next to the program and on PATH, with this added.
 inline constexpr const wchar_t TOOL_EXE_SUFFIX[] = L".exe";
 
 // System programs, run from the system folder by full path (proc/system.h).
@@ -43,8 +38,6 @@ inline constexpr const wchar_t YTDLP_EXACT_CUT_ENCODING[] =
     L"ffmpeg_o:-preset:v superfast -x264-params:v crf=24 "
     L"-deadline:v realtime -cpu-used:v 5 -row-mt:v 1";
 inline constexpr const wchar_t YTDLP_COOKIES_FROM_BROWSER[] = L"--cookies-from-browser";
-// Output template inside the job folder: title cut to 80 characters, id, extension.
-inline constexpr const wchar_t YTDLP_OUTPUT_FORMAT[] = L"%ls\\%%(title).80s [%%(id)s].%%(ext)s";
 
 // curl: follow redirects, draw a "#" progress bar, fail on HTTP errors.
 inline constexpr const wchar_t CURL_FOLLOW[] = L"-L";
@@ -75,6 +68,9 @@ inline constexpr const wchar_t CURL_MAX_TIME[] = L"--max-time";
 // Skips the certificate revocation check that cannot be made behind some
 // proxies; only ever for a download that failed for exactly that reason.
 inline constexpr const wchar_t CURL_NO_REVOKE[] = L"--ssl-no-revoke";
+// The proxy of the system's Internet Options (followed by its host:port),
+// which curl does not read by itself.
+inline constexpr const wchar_t CURL_PROXY[] = L"--proxy";
 // Exit codes that decide a second try.
 enum { CURL_EXIT_HTTP_ERROR = 22, CURL_EXIT_TLS_CONNECT = 35 };
 

@@ -16,6 +16,9 @@ enum FailureCause {
     CAUSE_UNSUPPORTED_URL,
     CAUSE_FORBIDDEN,          // HTTP 403
     CAUSE_TOO_MANY_REQUESTS,  // HTTP 429
+    CAUSE_NOT_FOUND,          // HTTP 404
+    CAUSE_RATE_LIMITED,       // YouTube: "This content isn't available, try again later"
+    CAUSE_CAPTCHA,            // the site wants a captcha solved first
     CAUSE_START_MISSING,      // yt-dlp.exe could not be started: error 2
     CAUSE_START_DENIED,       // 5
     CAUSE_START_NOT_A_PROGRAM,  // 193
@@ -30,6 +33,13 @@ enum { HINT_LINE_CAP = 400 };
 
 // The cause that one line of yt-dlp's or ffmpeg's output names, or CAUSE_NONE.
 int cause_of_line(const wchar_t* line);
+
+// 1 when a cause named later in the output (later) should take the place of
+// the one kept so far (kept): any cause replaces none, and a weak one gives
+// way to any later cause that is not weak; otherwise the first stays. Weak
+// are the missing JavaScript runtime, which yt-dlp warns of early in every
+// run without deno, and HTTP 404, which side requests meet too.
+int cause_replaces(int kept, int later);
 
 // The cause behind a Windows error code from a failed start, or CAUSE_NONE.
 int cause_of_start_error(unsigned long error);

@@ -1,5 +1,6 @@
 #include "text/sums.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -90,12 +91,13 @@ void copy_sum(const char* text, char (&hex)[SHA256_HEX_CAP])
     hex[SHA256_HEX_DIGITS] = '\0';
 }
 
-// "HEX  NAME" or "HEX *NAME" (binary mode) naming name.
-int is_sum_line_for(const char* line, const char* name)
+// The name a "HEX  NAME" or "HEX *NAME" (binary mode) line lists, or null.
+const char* listed_name(const char* line)
 {
     const char* mark = line + SHA256_HEX_DIGITS + 1;
-    return is_sum(line, ' ') && line[SHA256_HEX_DIGITS] == ' ' && (*mark == ' ' || *mark == '*') &&
-           std::strcmp(mark + 1, name) == 0;
+    if (!is_sum(line, ' ') || line[SHA256_HEX_DIGITS] != ' ' || (*mark != ' ' && *mark != '*'))
+        return nullptr;
+    return mark + 1;
 }
 
 // The value of a PowerShell list line "Key   : value" with that key, or null.
@@ -128,11 +130,11 @@ const char* base_name(const char* path)
 // One PowerShell record (lines up to a blank one) as read so far.
 struct Record {
     char hex[SHA256_HEX_CAP];
+    char name[LINE_CAP];
     int has_sum;
-    int names_file;
 };
 
-void read_field(const char* line, const char* name, Record& record)
+void read_field(const char* line, Record& record)
 {
     const char* value = field_value(line, "Hash");
     if (value && is_sum(value, '\0')) {
@@ -140,8 +142,122 @@ void read_field(const char* line, const char* name, Record& record)
         record.has_sum = 1;
     }
     value = field_value(line, "Path");
-    if (value)
-        record.names_file = std::strcmp(base_name(value), name) == 0;
+    if (value) {
+        std::strncpy(record.name, base_name(value), LINE_CAP - 1);
+        record.name[LINE_CAP - 1] = '\0';
+    }
+}
+
+// Told each entry of a sums file in turn; returns 0 to stop the reading.
+typedef int (*EntryVisit)(const char* name, const char* hex, void* ctx);
+
+// Hands every entry of either form to visit, in the order listed.
+void visit_entries(const unsigned char* bytes, size_t length, EntryVisit visit, void* ctx)
+{
+    Reader reader = open_reader(bytes, length);
+    char line[LINE_CAP];
+    Record record = {{0}, {0}, 0};
+    for (int more = next_line(reader, line);; more = next_line(reader, line)) {
+        const char* name = more ? listed_name(line) : nullptr;
+        if (name) {
+            char hex[SHA256_HEX_CAP];
+            copy_sum(line, hex);
+            if (!visit(name, hex, ctx))
+                return;
+            continue;
+        }
+        // A record ends at a blank line or with the file.
+        if (!more || !line[0]) {
+            if (record.has_sum && record.name[0] && !visit(record.name, record.hex, ctx))
+                return;
+            record = Record{{0}, {0}, 0};
+            if (!more)
+                return;
+            continue;
+        }
+        read_field(line, record);
+    }
+}
+
+int is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The end of a version number ("8", "8.0", "8.0.1") at text, or null.
+const char* version_end(const char* text)
+{
+    if (!is_digit(*text))
+        return nullptr;
+    for (;;) {
+        while (is_digit(*text))
+            text++;
+        if (text[0] != '.' || !is_digit(text[1]))
+            return text;
+        text++;
+    }
+}
+
+int matches_from(const char* pattern, const char* name)
+{
+    if (*pattern == '*') {
+        for (const char* rest = name;; rest++) {
+            if (matches_from(pattern + 1, rest))
+                return 1;
+            if (!*rest)
+                return 0;
+        }
+    }
+    if (*pattern == '#') {
+        // Every shorter version is tried too: "8.0" may be followed by ".zip".
+        const char* end = version_end(name);
+        for (; end && end > name; end--)
+            if (is_digit(end[-1]) && matches_from(pattern + 1, end))
+                return 1;
+        return 0;
+    }
+    if (*pattern != *name)
+        return 0;
+    return !*pattern || matches_from(pattern + 1, name + 1);
+}
+
+// The version at the pattern's first '#' in a name that matches it: the
+// text before it is fixed. Major and minor number; 0 when there is none.
+long version_at_mark(const char* pattern, const char* name)
+{
+    const char* mark = std::strchr(pattern, '#');
+    if (!mark || (size_t)(mark - pattern) > std::strlen(name))
+        return 0;
+    const char* text = name + (mark - pattern);
+    long major = std::strtol(text, nullptr, 10);
+    const char* dot = std::strchr(text, '.');
+    long minor = dot && dot < version_end(text) ? std::strtol(dot + 1, nullptr, 10) : 0;
+    return major * 10000 + minor;
+}
+
+struct Search {
+    const char* pattern;
+    int newest;
+    long best_version;
+    int found;
+    char* name;
+    size_t name_cap;
+    char (*hex)[SHA256_HEX_CAP];
+};
+
+int visit_match(const char* name, const char* hex, void* ctx)
+{
+    Search* search = (Search*)ctx;
+    if (!matches_from(search->pattern, name) || std::strlen(name) >= search->name_cap)
+        return 1;
+    long version = search->newest ? version_at_mark(search->pattern, name) : 0;
+    if (!search->found || version > search->best_version) {
+        search->found = 1;
+        search->best_version = version;
+        std::memcpy(search->name, name, std::strlen(name) + 1);
+        copy_sum(hex, *search->hex);
+    }
+    return search->newest;  // the first match is enough unless the newest is wanted
 }
 
 // Appends text to out (cap bytes, used so far); 0 when it does not fit.
@@ -155,39 +271,32 @@ int append(char* out, size_t cap, size_t& used, const char* text)
     return 1;
 }
 
-// A "HEX  NAME" line for some name other than name.
-int is_other_sum_line(const char* line, const char* name)
+// A well-formed "HEX  NAME" line for a name that does not begin with family.
+int is_other_sum_line(const char* line, const char* family)
 {
-    return is_sum(line, ' ') && line[SHA256_HEX_DIGITS] == ' ' && line[SHA256_HEX_DIGITS + 1] == ' ' &&
-           line[SHA256_HEX_DIGITS + 2] != '\0' && !is_sum_line_for(line, name);
+    const char* name = listed_name(line);
+    return name && line[SHA256_HEX_DIGITS + 1] == ' ' && name[0] != '\0' &&
+           std::strncmp(name, family, std::strlen(family)) != 0;
 }
 
 }  // namespace
 
+int find_matching_sum(const unsigned char* bytes, size_t length, const char* pattern, int newest, char* name,
+                      size_t name_cap, char (&hex)[SHA256_HEX_CAP])
+{
+    Search search = {pattern, newest, 0, 0, name, name_cap, &hex};
+    if (name_cap == 0)
+        return 0;
+    visit_entries(bytes, length, visit_match, &search);
+    return search.found;
+}
+
 int find_listed_sum(const unsigned char* bytes, size_t length, const char* name,
                     char (&hex)[SHA256_HEX_CAP])
 {
-    Reader reader = open_reader(bytes, length);
-    char line[LINE_CAP];
-    Record record = {{0}, 0, 0};
-    for (int more = next_line(reader, line);; more = next_line(reader, line)) {
-        if (more && is_sum_line_for(line, name)) {
-            copy_sum(line, hex);
-            return 1;
-        }
-        // A record ends at a blank line or with the file.
-        if (!more || !line[0]) {
-            if (record.has_sum && record.names_file) {
-                copy_sum(record.hex, hex);
-                return 1;
-            }
-            record = Record{{0}, 0, 0};
-            if (!more)
-                return 0;
-            continue;
-        }
-        read_field(line, name, record);
-    }
+    char found[LINE_CAP];
+    // A name with a '*' or '#' of its own only stands for itself.
+    return !std::strpbrk(name, "*#") && find_matching_sum(bytes, length, name, 0, found, sizeof found, hex);
 }
 
 int same_sum(const char* a, const char* b)
@@ -208,8 +317,8 @@ int same_sum(const char* a, const char* b)
     return 1;
 }
 
-int record_listed_sum(const unsigned char* old, size_t length, const char* name, const char* hex, char* out,
-                      size_t cap)
+int record_listed_sum(const unsigned char* old, size_t length, const char* family, const char* name,
+                      const char* hex, char* out, size_t cap)
 {
     size_t used = 0;
     if (cap == 0)
@@ -218,7 +327,7 @@ int record_listed_sum(const unsigned char* old, size_t length, const char* name,
     Reader reader = open_reader(old, length);
     char line[LINE_CAP];
     while (next_line(reader, line))
-        if (is_other_sum_line(line, name) && !(append(out, cap, used, line) && append(out, cap, used, "\n")))
+        if (is_other_sum_line(line, family) && !(append(out, cap, used, line) && append(out, cap, used, "\n")))
             return 0;
     return append(out, cap, used, hex) && append(out, cap, used, "  ") && append(out, cap, used, name) &&
            append(out, cap, used, "\n");

@@ -10,9 +10,13 @@
 #include "jobs/clipjob.h"
 #include "jobs/files.h"
 #include "jobs/globals.h"
+#include "jobs/locator.h"
 #include "jobs/messages.h"
 #include "jobs/update.h"
 #include "proc/runner.h"
+#include "proc/tools.h"
+#include "text/clipname.h"
+#include "text/hints.h"
 #include "text/timecode.h"
 #include "ui/rules.h"
 #include "ui/window.h"
@@ -92,6 +96,28 @@ static void refuse(ClipJob* job, const wchar_t* message)
     g_busy = 0;
 }
 
+// yt-dlp gone (an antivirus quarantined it, most often): said before it
+// is looked for in vain by a job, with the footer brought up to date.
+static const wchar_t* report_missing_ytdlp()
+{
+    wchar_t hint[HINT_LINE_CAP];
+    if (build_hint_line(CAUSE_START_MISSING, -1, hint))
+        post_log(hint);
+    refresh_footer();
+    return MISSING_YTDLP_STATUS;
+}
+
+// Windows' path limit holds for yt-dlp's files: in a folder this deep the
+// clip's name would be cut to nothing useful.
+static const wchar_t* report_too_deep(const wchar_t* folder)
+{
+    post_logf(L"[tarnvik] %ls is too deep a folder for the clips: Windows allows %d characters in a path, which "
+              L"leaves fewer than %d for a clip's name — move Tarnvik.exe to a shorter folder, such as "
+              L"C:\\Tools\\Tarnvik.",
+              folder, (int)WINDOWS_PATH_UNITS, (int)CLIP_NAME_MIN_UNITS);
+    return L"Tarnvik's folder is too deep for the clips — see log below.";
+}
+
 void on_cut_clip()
 {
     if (InterlockedCompareExchange(&g_busy, 1, 0) != 0)
@@ -118,7 +144,19 @@ void on_cut_clip()
         refuse(job, report_unwritable(g_clipsdir));
         return;
     }
-    g_clip_len = clip_length(job->start, job->end);
+    // The folder was made first to tell an unwritable clips folder; either
+    // refusal removes it again, still empty.
+    ClipNameBudget budget;
+    wchar_t ytdlp[PATH_CAP];
+    const wchar_t* refusal = !clip_name_budget(job->outdir, &budget) ? report_too_deep(g_appdir)
+                             : !find_tool(TOOL_YTDLP, ytdlp)        ? report_missing_ytdlp()
+                                                                    : nullptr;
+    if (refusal) {
+        RemoveDirectoryW(job->outdir);
+        refuse(job, refusal);
+        return;
+    }
+    job->clip_len = clip_length(job->start, job->end);
     SendMessageW(g_progress, PBM_SETPOS, 0, 0);
     if (!start_worker(RUNNING_CLIP, cut_thread, job, L"starting…"))
         free(job);

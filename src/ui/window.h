@@ -98,6 +98,6 @@ void on_update_tools();
 // Worker messages; each frees the text it carries.
 void on_log(LPARAM text);
 void on_status(LPARAM text);
-void on_cut_done(WPARAM exit_code, LPARAM folder);
+void on_cut_done(WPARAM exit_code, LPARAM done);  // done: a CutDone
 void on_setup_done(WPARAM outcome, LPARAM worker);
 void on_progress(WPARAM tenths);

@@ -4,13 +4,15 @@
 #include <shellapi.h>
 #include <commctrl.h>
 #include <stdlib.h>
+#include <wchar.h>
 #include "jobs/globals.h"
 #include "jobs/locator.h"
 #include "jobs/messages.h"
 #include "jobs/toolversion.h"
-#include "proc/router.h"
 #include "proc/runner.h"
 #include "proc/tools.h"
+#include "text/bounded.h"
+#include "text/footer.h"
 #include "text/hints.h"
 #include "ui/rules.h"
 #include "ui/window.h"
@@ -54,14 +56,14 @@ static void show_failure()
 // After the tools' own lines, one of ours says in plain words what most
 // likely went wrong and what to do; the job's log messages have all been
 // handled by now, so it is the last line.
-static void log_failure_hint()
+static void log_failure_hint(int cause)
 {
     long age = -1;
     wchar_t ytdlp[PATH_CAP];
     if (!find_tool(TOOL_YTDLP, ytdlp) || !tool_age_days(ytdlp, &age))
         age = -1;
     wchar_t hint[HINT_LINE_CAP];
-    if (build_hint_line(failure_cause(), age, hint))
+    if (build_hint_line(cause, age, hint))
         append_to_log(hint);
 }
 
@@ -80,17 +82,18 @@ static int report_result(const wchar_t* folder)
     return 1;
 }
 
-void on_cut_done(WPARAM exit_code, LPARAM folder_text)
+void on_cut_done(WPARAM exit_code, LPARAM done_block)
 {
-    const wchar_t* folder = (const wchar_t*)folder_text;
+    const CutDone* done = (const CutDone*)done_block;
     if ((DWORD)exit_code == RUN_CANCELLED) {
         SendMessageW(g_progress, PBM_SETPOS, 0, 0);
         SetWindowTextW(g_status, L"cancelled");
-    } else if ((DWORD)exit_code != 0 || !folder || !report_result(folder)) {
+    } else if ((DWORD)exit_code != 0 || !done || !report_result(done->folder)) {
         show_failure();
-        log_failure_hint();
+        log_failure_hint(done ? done->cause : CAUSE_NONE);
+        refresh_footer();  // yt-dlp may have gone into a quarantine meanwhile
     }
-    free((void*)folder);
+    free((void*)done);
     show_running(RUNNING_NOTHING);
     g_busy = 0;
 }
@@ -103,6 +106,25 @@ static const wchar_t* update_status(WPARAM outcome)
         return L"tools up to date";
     post_log(L"[setup] some tools could not be updated — each of them is left as it was; try again later.");
     return L"update incomplete — see log";
+}
+
+// The closing line of a download that did not get every tool: which are
+// still missing, and the button that tries again.
+static void log_setup_failure()
+{
+    wchar_t missing[TOOL_LIST_CAP] = L"";
+    wchar_t path[PATH_CAP];
+    for (const wchar_t* tool : TOOL_NAMES) {
+        if (find_tool(tool, path))
+            continue;
+        size_t used = wcslen(missing);
+        format_text(missing + used, TOOL_LIST_CAP - used, used ? L", %ls" : L"%ls", tool);
+    }
+    if (missing[0])
+        post_logf(L"[setup] not set up: %ls — the lines above say why; press \"Update tools\" to try again.",
+                  missing);
+    else
+        post_log(L"[setup] some downloads failed — the lines above say why; press \"Update tools\" to try again.");
 }
 
 void on_setup_done(WPARAM outcome, LPARAM worker)
@@ -119,7 +141,7 @@ void on_setup_done(WPARAM outcome, LPARAM worker)
         post_log(L"[setup] all tools ready — you can cut clips now.");
         SetWindowTextW(g_status, L"ready");
     } else {
-        post_log(L"[setup] some downloads failed — check your internet connection and restart the app to retry.");
+        log_setup_failure();
         SetWindowTextW(g_status, L"setup incomplete — see log");
     }
     show_running(RUNNING_NOTHING);

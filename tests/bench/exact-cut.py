@@ -220,10 +220,11 @@ def clip_job_settings():
     return "".join(re.findall(r'L"([^"]*)"', match.group(1))) if match else None
 
 
-def ytdlp_args(url, job, start, end, mp4, setting):
-    """yt-dlp's arguments in the clip job's order (src/jobs/clipjob.cpp)."""
+def ytdlp_args(url, start, end, mp4, setting):
+    """yt-dlp's arguments in the clip job's order (src/jobs/clipjob.cpp), which
+    runs it in the job's folder."""
     args = ["yt-dlp", url, "--no-playlist", "--newline", "--no-mtime", "--encoding", "utf-8",
-            "-o", os.path.join(job, "%(title).80s [%(id)s].%(ext)s"),
+            "-o", "%(title).80s [%(id).32B].%(ext)s",
             "--ffmpeg-location", os.path.dirname(shutil.which("ffmpeg")),
             "--download-sections", f"*{start:.3f}-{end:.3f}",
             "-f", SELECTOR_MP4 if mp4 else SELECTOR_ANY]
@@ -247,9 +248,9 @@ def cut(url, job, start, end, mp4, setting, verbose):
     seconds, clip, yt-dlp's output)."""
     shutil.rmtree(job, ignore_errors=True)
     os.makedirs(job)
-    args = ytdlp_args(url, job, start, end, mp4, setting) + (["-v"] if verbose else [])
+    args = ytdlp_args(url, start, end, mp4, setting) + (["-v"] if verbose else [])
     began, used = time.monotonic(), cpu_seconds()
-    done = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+    done = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, cwd=job,
                           stderr=subprocess.STDOUT, text=True, env=dict(os.environ, LANG="C.UTF-8"))
     seconds, used = time.monotonic() - began, cpu_seconds() - used
     media = [n for n in os.listdir(job) if n.endswith((".mp4", ".webm", ".mkv"))]

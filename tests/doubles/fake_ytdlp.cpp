@@ -5,6 +5,8 @@
 //   args <file>           writes the arguments it received, as the C runtime
 //                         split them, one a line in UTF-8, argv[0] first;
 //                         the file is replaced on every run
+//   cwd <file>            writes its current folder and "\n" (UTF-8), replaced
+//                         on every run
 //   spawn <command line>  starts that program, which inherits our output
 //                         (as ffmpeg does), and writes "spawned <our pid>
 //                         <its pid>"
@@ -48,12 +50,20 @@ static void replay(const std::wstring& path, DWORD delay_ms)
         write_out(bytes.substr(start));
 }
 
-// The folder part of the "-o" template; the template itself names no real file.
+// The folder part of the "-o" template, "." (the current folder) when it
+// names none; the template itself names no real file.
 static std::wstring output_folder(int argc, wchar_t** argv)
 {
     std::wstring templ = option_value(argc, argv, L"-o");
     size_t slash = templ.find_last_of(L"\\/");
     return slash == std::wstring::npos ? L"." : templ.substr(0, slash);
+}
+
+static std::wstring current_folder()
+{
+    wchar_t folder[MAX_PATH] = L"";
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    return folder;
 }
 
 static void write_media(const std::wstring& folder, const std::wstring& spec)
@@ -99,6 +109,9 @@ int wmain(int argc, wchar_t** argv)
     for (const ScriptLine& s : script)
         if (s.word == L"args")
             write_bytes(resolve_in(here, s.rest), args_text(argc, argv), false);
+    for (const ScriptLine& s : script)
+        if (s.word == L"cwd")
+            write_bytes(resolve_in(here, s.rest), to_utf8(current_folder() + L"\n"), false);
     for (const ScriptLine& s : script)
         if (s.word == L"spawn")
             spawn(s.rest);

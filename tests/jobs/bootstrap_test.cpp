@@ -6,6 +6,8 @@
 #include <algorithm>
 #include "jobs/bootstrap.h"
 #include "jobs/download.h"
+#include "jobs/files.h"
+#include "jobs/proxy.h"
 #include "jobs/globals.h"
 #include "jobs/messages.h"
 #include "jobs/update.h"
@@ -15,12 +17,13 @@
 #include "support/capture.h"
 #include "support/doubles.h"
 #include "support/programs.h"
+#include "support/ui_driver.h"
 
 namespace {
 
 const wchar_t YTDLP_PATH[] = L"/yt-dlp/yt-dlp/releases/latest/download/yt-dlp.exe";
-const wchar_t FFMPEG_PATH[] =
-    L"/yt-dlp/FFmpeg-Builds/releases/download/latest/ffmpeg-master-latest-win64-gpl.zip";
+const wchar_t FFMPEG_RELEASE[] = L"/BtbN/FFmpeg-Builds/releases/download/autobuild-2026-02-28-12-59/";
+const std::wstring FFMPEG_PATH = FFMPEG_RELEASE + std::wstring(PINNED_FFMPEG_ASSET);
 const wchar_t DENO_PATH[] = L"/denoland/deno/releases/latest/download/deno-x86_64-pc-windows-msvc.zip";
 const wchar_t FFMPEG_DIR[] = L"ffmpeg-master-latest-win64-gpl";
 const wchar_t OTHER_FS_DRIVE[] = L"T:\\";  // mapped to a tmpfs folder by ctest
@@ -103,6 +106,7 @@ protected:
     {
         ASSERT_TRUE(install_system_fakes());
         g_not_found_pause_ms = 10;  // a 404's pause, cut short
+        g_replace_patience_ms = 300;  // ... and the wait for a file in use
         root = make_scratch_dir(L"bootstrap");
         ASSERT_FALSE(root.empty());
         wchar_t tmp[MAX_PATH];
@@ -270,7 +274,7 @@ TEST_F(BootstrapTest, EveryMissingToolIsFetchedCheckedUnpackedAndInstalled)
                                     L"tarnvik_ffmpeg.zip", L"tarnvik_deno.sums", L"tarnvik_deno.zip"};
     const std::wstring paths[] = {L"/yt-dlp/yt-dlp/releases/latest/download/SHA2-256SUMS",
                                   YTDLP_PATH,
-                                  L"/yt-dlp/FFmpeg-Builds/releases/download/latest/checksums.sha256",
+                                  FFMPEG_RELEASE + std::wstring(L"checksums.sha256"),
                                   FFMPEG_PATH,
                                   std::wstring(DENO_PATH) + L".sha256sum",
                                   DENO_PATH};
@@ -336,7 +340,7 @@ TEST_F(BootstrapTest, BrokenYtdlpDownloadLeavesNoExeAndTheRestStillRuns)
 TEST_F(BootstrapTest, FailedFfmpegDownloadSkipsItsUnpackAndDenoStillRuns)
 {
     present({L"yt-dlp"});
-    curl_script({L"fail ffmpeg-master-latest-win64-gpl.zip 22"});
+    curl_script({std::wstring(L"fail ") + PINNED_FFMPEG_ASSET + L" 22"});
     SetupRun run = run_setup();
     EXPECT_EQ(run.logs, (TextLines{LOG_SUMS_FFMPEG, LOG_GET_FFMPEG, L"curl: (22) fake failure",
                                    L"[setup] download of ffmpeg (~100 MB — takes a minute) FAILED "
@@ -378,7 +382,7 @@ TEST_F(BootstrapTest, DownloadThatDiffersFromThePublishedSumIsNotInstalled)
     // A "sign in" page, as a hotel's or a proxy's network answers with 200.
     ASSERT_TRUE(write_file(root + L"\\portal.html", "<html><body>Please sign in</body></html>\n"));
     curl_script({L"serve /yt-dlp.exe " + root + L"\\portal.html",
-                 L"serve ffmpeg-master-latest-win64-gpl.zip " + root + L"\\portal.html"});
+                 std::wstring(L"serve ") + PINNED_FFMPEG_ASSET + L" " + root + L"\\portal.html"});
     SetupRun run = run_setup();
     EXPECT_EQ(run.flag, (WPARAM)0);
     EXPECT_TRUE(has(run.logs, L"[setup] yt-dlp not installed: the download does not match its publisher's "
@@ -399,12 +403,17 @@ TEST_F(BootstrapTest, SumsThatCannotBeFetchedOrDoNotListTheFileFailTheStep)
                  L"serve /checksums.sha256 " + root + L"\\lgpl-only.sha256"});
     SetupRun run = run_setup();
     EXPECT_EQ(run.flag, (WPARAM)0);
-    // The 404 is tried once more after a pause; the file itself is never fetched.
-    EXPECT_EQ(curl_runs_for(L"/SHA2-256SUMS").size(), 2u);
+    // The 404 is tried again after each of three pauses, and then said to be
+    // the host's, not the connection's; the file itself is never fetched.
+    EXPECT_EQ(curl_runs_for(L"/SHA2-256SUMS").size(), 4u);
     EXPECT_TRUE(curl_runs_for(L"/yt-dlp.exe").empty());
-    EXPECT_TRUE(curl_runs_for(L"gpl.zip").empty());
-    EXPECT_TRUE(has(run.logs, L"[setup] checksums for yt-dlp: not on the server right now (404) — trying again in "
-                              L"0 s ..."));
+    EXPECT_TRUE(curl_runs_for(L"gpl-8.0.zip").empty());
+    EXPECT_EQ(std::count(run.logs.begin(), run.logs.end(),
+                         L"[setup] checksums for yt-dlp: not on the server right now (404) — trying again in 0 s ..."),
+              3);
+    EXPECT_TRUE(has(run.logs, L"[setup] the release host did not have SHA2-256SUMS"));
+    for (const std::wstring& line : run.logs)
+        EXPECT_EQ(line.find(L"FAILED (curl exit"), std::wstring::npos) << line.c_str();
     EXPECT_TRUE(has(run.logs, L"[setup] yt-dlp not installed: its publisher's checksums could not be fetched"));
     EXPECT_TRUE(has(run.logs, L"[setup] ffmpeg not installed: its publisher's checksums do not list the download"));
     EXPECT_EQ(entries(prog), TextLines{L"deno.exe"});
@@ -415,7 +424,7 @@ TEST_F(BootstrapTest, OnlyAnUncheckableRevocationIsRetriedWithoutTheCheck)
 {
     curl_script({L"revocation /yt-dlp.exe schannel: next InitializeSecurityContext failed: Unknown error "
                  L"(0x80092012) - The revocation function was unable to check revocation for the certificate.",
-                 L"fail gpl.zip 35 0 schannel: next InitializeSecurityContext failed: CRYPT_E_REVOKED "
+                 L"fail gpl-8.0.zip 35 0 schannel: next InitializeSecurityContext failed: CRYPT_E_REVOKED "
                  L"(0x80092010) - The certificate is revoked.",
                  L"fail msvc.zip 35 0 schannel: failed to receive handshake, SSL/TLS connection failed"});
     SetupRun run = run_setup();
@@ -426,7 +435,7 @@ TEST_F(BootstrapTest, OnlyAnUncheckableRevocationIsRetriedWithoutTheCheck)
     EXPECT_TRUE(has(run.logs, L"[setup] the certificate's revocation could not be checked (a proxy or firewall may "
                               L"block it) — trying yt-dlp.exe (~20 MB) again without that check"));
     EXPECT_EQ(content_of(in_prog(L"yt-dlp.exe")), L"fake yt-dlp\n") << "and still checked against its sum";
-    EXPECT_EQ(curl_runs_for(L"gpl.zip").size(), 1u);
+    EXPECT_EQ(curl_runs_for(L"gpl-8.0.zip").size(), 1u);
     EXPECT_EQ(curl_runs_for(L"msvc.zip").size(), 1u);
     EXPECT_EQ(run.flag, (WPARAM)0);
     EXPECT_EQ(entries(prog), TextLines{L"yt-dlp.exe"});
@@ -608,7 +617,7 @@ TEST_F(BootstrapTest, UpdateFetchesFfmpegAndDenoWhenTheRecordIsMissingOrDamaged)
                 return ends_with(r.substr(0, r.find(L' ')), url_end);
             });
         };
-        EXPECT_EQ(fetched(FFMPEG_PATH), 1);
+        EXPECT_EQ(fetched(FFMPEG_PATH.c_str()), 1);
         EXPECT_EQ(fetched(DENO_PATH), 1);
         EXPECT_EQ(fetched(YTDLP_PATH), 0);
         std::string now;
@@ -617,6 +626,117 @@ TEST_F(BootstrapTest, UpdateFetchesFfmpegAndDenoWhenTheRecordIsMissingOrDamaged)
         EXPECT_NE(now.find(record.substr(0, first_end)), std::string::npos) << now;
         EXPECT_NE(now.find(record.substr(first_end)), std::string::npos) << now;
     }
+}
+
+TEST_F(BootstrapTest, PinnedFfmpegGoneFallsBackToTheNewestReleaseLineAndSaysSo)
+{
+    present({L"yt-dlp", L"deno"});
+    curl_script({L"fail /autobuild-2026-02-28-12-59/checksums.sha256 22 0 The requested URL returned error: 404"});
+    SetupRun run = run_setup();
+    EXPECT_EQ(run.flag, (WPARAM)1);
+    EXPECT_EQ(curl_runs_for(L"/autobuild-2026-02-28-12-59/checksums.sha256").size(), 4u) << "after the pauses only";
+    EXPECT_TRUE(has(run.logs, L"[setup] the release host did not have checksums.sha256"));
+    EXPECT_TRUE(has(run.logs, L"[setup] the ffmpeg release Tarnvik installs is gone from the release host — taking "
+                              L"the newest release line from its \"latest\" release instead"));
+    EXPECT_EQ(curl_runs_for(LATEST_FFMPEG_ASSET).size(), 1u);
+    EXPECT_TRUE(curl_runs_for(PINNED_FFMPEG_ASSET).empty());
+    EXPECT_EQ(content_of(in_prog(INSTALL_RECORD)).find(LATEST_FFMPEG_ASSET), 66u) << "the record names the build";
+    expect_no_leftovers();
+}
+
+// An ffmpeg installed by an earlier Tarnvik from the development head gives
+// way to the pinned build at the next update; then it stays.
+TEST_F(BootstrapTest, UpdateReplacesAnFfmpegFromElsewhereOnce)
+{
+    run_setup();
+    ASSERT_TRUE(write_file(in_prog(INSTALL_RECORD), std::string(64, 'c') + "  ffmpeg-master-latest-win64-gpl.zip\n"));
+    take_requests();
+    SetupRun run = run_setup(update_thread);
+    EXPECT_EQ(run.flag, (WPARAM)UPDATE_APPLIED);
+    TextLines requests = take_requests();
+    EXPECT_EQ(std::count_if(requests.begin(), requests.end(),
+                            [](const std::wstring& r) { return r.find(PINNED_FFMPEG_ASSET) != std::wstring::npos; }),
+              1);
+    EXPECT_EQ(content_of(in_prog(INSTALL_RECORD)).find(L"master"), std::wstring::npos) << "one line a tool";
+    EXPECT_EQ(run_setup(update_thread).flag, (WPARAM)UPDATE_CURRENT);
+}
+
+WINHTTP_CURRENT_USER_IE_PROXY_CONFIG g_options;
+
+wchar_t* global_copy(const wchar_t* text)
+{
+    if (!text)
+        return NULL;
+    size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
+    wchar_t* copy = (wchar_t*)GlobalAlloc(GMEM_FIXED, bytes);
+    memcpy(copy, text, bytes);
+    return copy;
+}
+
+// The Internet Options in g_options, handed out as Windows does.
+BOOL WINAPI internet_options(WINHTTP_CURRENT_USER_IE_PROXY_CONFIG* config)
+{
+    *config = g_options;
+    config->lpszProxy = global_copy(g_options.lpszProxy);
+    config->lpszAutoConfigUrl = global_copy(g_options.lpszAutoConfigUrl);
+    config->lpszProxyBypass = global_copy(g_options.lpszProxyBypass);
+    return TRUE;
+}
+
+TEST_F(BootstrapTest, TheSystemProxyReachesCurlAndAScriptOnlyOneIsExplained)
+{
+    present({L"ffmpeg", L"ffprobe", L"deno"});
+    g_proxy_config_reader = internet_options;
+    g_options = WINHTTP_CURRENT_USER_IE_PROXY_CONFIG{};
+    g_options.lpszProxy = (wchar_t*)L"http=web.corp:80;https=secure.corp:8443";
+    g_options.lpszProxyBypass = (wchar_t*)L"<local>";
+    SetupRun run = run_setup();
+    EXPECT_EQ(run.flag, (WPARAM)1);
+    EXPECT_TRUE(has(run.logs, L"[setup] using the proxy of Windows' Internet Options: secure.corp:8443"));
+    std::vector<TextLines> runs = curl_runs();
+    ASSERT_EQ(runs.size(), 2u);
+    for (const TextLines& args : runs)
+        EXPECT_EQ(value_after(args, L"--proxy"), L"secure.corp:8443");
+
+    ASSERT_TRUE(DeleteFileW(in_prog(L"yt-dlp.exe").c_str()));
+    DeleteFileW((root + L"\\curl-args.txt").c_str());
+    g_options = WINHTTP_CURRENT_USER_IE_PROXY_CONFIG{};
+    g_options.fAutoDetect = TRUE;
+    g_options.lpszAutoConfigUrl = (wchar_t*)L"http://wpad.corp/proxy.pac";
+    run = run_setup();
+    g_proxy_config_reader = NULL;
+    ASSERT_FALSE(run.logs.empty());
+    EXPECT_NE(run.logs[0].find(L"automatic configuration script, which curl cannot use"), std::wstring::npos);
+    EXPECT_NE(run.logs[0].find(L"next to Tarnvik.exe"), std::wstring::npos);
+    for (const TextLines& args : curl_runs())
+        EXPECT_FALSE(has(args, L"--proxy"));
+}
+
+// A scanner or OneDrive holds the old tool for a moment: the rename waits
+// for it instead of throwing the checked download away.
+TEST_F(BootstrapTest, ReplacingAFileHeldForAMomentWaitsForIt)
+{
+    const std::wstring target = in_prog(L"tool.exe"), staged = in_prog(L"tool.exe.part");
+    ASSERT_TRUE(write_file(target, "old"));
+    ASSERT_TRUE(write_file(staged, "new"));
+    HANDLE held = CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    LONG retries = g_replace_retries;
+    g_replace_patience_ms = 60000;  // far longer than the test needs
+    struct Paths { const std::wstring* staged; const std::wstring* target; int replaced; } paths = {&staged, &target, -1};
+    HANDLE thread = CreateThread(NULL, 0, [](LPVOID p) -> DWORD {
+        Paths* paths = (Paths*)p;
+        paths->replaced = replace_file(paths->staged->c_str(), paths->target->c_str());
+        return 0;
+    }, &paths, 0, NULL);
+    ASSERT_TRUE(thread != NULL);
+    EXPECT_TRUE(wait_until([&] { return g_replace_retries > retries; }, 10000)) << "the rename was refused at first";
+    CloseHandle(held);
+    EXPECT_EQ(WaitForSingleObject(thread, 20000), (DWORD)WAIT_OBJECT_0);
+    CloseHandle(thread);
+    EXPECT_EQ(paths.replaced, 1);
+    EXPECT_EQ(content_of(target), L"new");
+    EXPECT_FALSE(file_exists(staged));
 }
 
 }  // namespace

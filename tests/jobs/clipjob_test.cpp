@@ -14,13 +14,13 @@
 #include "support/capture.h"
 #include "support/doubles.h"
 #include "support/programs.h"
+#include "text/clipname.h"
 #include "text/timecode.h"
 
 namespace {
 
 const wchar_t URL[] = L"https://example.com/watch?v=abc123";
-const wchar_t TEMPLATE_TAIL[] = L"\\%(title).80s [%(id)s].%(ext)s";
-const wchar_t MISSING_STATUS[] = L"yt-dlp missing — restart the app to download tools";
+const wchar_t MISSING_STATUS[] = L"yt-dlp missing — press \"Update tools\"";
 const DWORD JOB_WAIT_MS = 60000;
 
 // Everything the window is sent, reduced to what a reader checks.
@@ -42,6 +42,17 @@ Seen sort_messages(const std::vector<CapturedMsg>& messages)
             seen.progress.push_back((long)(INT_PTR)m.wparam);
     }
     return seen;
+}
+
+// The output template for files in folder: no folder in it, as yt-dlp runs
+// in the job's folder, and title and id cut to what the folder leaves.
+std::wstring template_for(const std::wstring& folder)
+{
+    ClipNameBudget budget;
+    wchar_t out[OUTPUT_TEMPLATE_CAP];
+    clip_name_budget(folder.c_str(), &budget);
+    format_output_template(&budget, out);
+    return out;
 }
 
 bool starts_with(const std::wstring& text, const std::wstring& head)
@@ -109,7 +120,7 @@ protected:
         ASSERT_TRUE(install_fake_ytdlp(prog));
         ASSERT_TRUE(write_file(prog + L"\\ffmpeg.exe", "never run"));
         wcsncpy(g_appdir, prog.c_str(), PATH_CAP - 1);
-        script({L"args args.txt"});
+        script({L"args args.txt", L"cwd cwd.txt"});
     }
 
     void script(const TextLines& lines)
@@ -161,7 +172,7 @@ protected:
                     why.push_back(m.text);
             return why;
         }
-        EXPECT_EQ(args[8], outdir + TEMPLATE_TAIL);
+        EXPECT_EQ(args[8], template_for(outdir));
         return TextLines(args.begin() + 9, args.end());
     }
 
@@ -192,12 +203,13 @@ TEST_F(ClipJobTest, WorkedExampleReachesTheChildAsDesigned)
 
     TextLines expected = {
         prog + L"\\yt-dlp.exe", URL, L"--no-playlist", L"--newline", L"--no-mtime",
-        L"--encoding", L"utf-8", L"-o", outdir + TEMPLATE_TAIL, L"--ffmpeg-location", prog,
+        L"--encoding", L"utf-8", L"-o", template_for(outdir), L"--ffmpeg-location", prog,
         L"--download-sections", L"*338.000-inf", L"-f",
         L"bv*[vcodec^=avc1][height<=1080]+ba[acodec^=mp4a]/bv*[height<=1080]+ba/b[height<=1080]",
         L"--merge-output-format", L"mp4", L"--force-keyframes-at-cuts",
         L"--downloader-args", YTDLP_EXACT_CUT_ENCODING, L"--cookies-from-browser", L"firefox"};
     EXPECT_EQ(received(), expected);
+    EXPECT_EQ(read_lines(prog + L"\\cwd.txt"), TextLines{outdir}) << "yt-dlp runs in the job's folder";
 
     // The log shows the very line that ran, then the job ends with success.
     ASSERT_EQ(messages.size(), 2u);
@@ -338,6 +350,34 @@ TEST_F(ClipJobTest, MissingYtdlpSaysSoAndRunsNothing)
     EXPECT_EQ(messages[0].wparam, (WPARAM)STATUS_TOOL_MISSING);
     EXPECT_EQ(messages[0].text, MISSING_STATUS);
     expect_done_last(messages, 1);
+    EXPECT_FALSE(folder_exists(outdir)) << "no empty job folder is left";
+}
+
+// A folder with what yt-dlp reads as template fields and environment
+// variables reaches it only as its current folder; a deep one gets names cut
+// to fit Windows' path limit.
+TEST_F(ClipJobTest, TheJobFolderNeverPassesThroughTheTemplate)
+{
+    outdir = root + L"\\clips\\$HOME %(id)s %TEMP%";
+    ASSERT_TRUE(CreateDirectoryW(outdir.c_str(), NULL));
+    script({L"args args.txt", L"cwd cwd.txt", L"media clip [x].mp4 10"});
+    expect_done_last(run(job()), 0);
+    EXPECT_EQ(received().at(8), template_for(outdir));
+    EXPECT_EQ(read_lines(prog + L"\\cwd.txt"), TextLines{outdir});
+    EXPECT_TRUE(file_exists(outdir + L"\\clip [x].mp4"));
+
+    // 200 units leave 58 for a name, of which " [", "]" and ".f251.webm.part"
+    // take 18: the rest is shared by title and id.
+    std::wstring deep = root + L"\\clips";
+    while (deep.size() < 200) {
+        size_t rest = 200 - deep.size() - 1;
+        deep += L"\\" + std::wstring(rest <= 50 ? rest : 40, L'd');
+    }
+    ASSERT_TRUE(make_folders(deep));
+    outdir = deep;
+    run(job());
+    EXPECT_EQ(received().at(8), L"%(title).10s [%(id).20B].%(ext)s");
+    EXPECT_EQ(read_lines(prog + L"\\cwd.txt"), TextLines{deep});
 }
 
 TEST_F(ClipJobTest, YtdlpThatCannotStartEndsTheJobAsFailed)
@@ -374,9 +414,9 @@ TEST_F(ClipJobTest, RecordedTranscriptsReachTheWindowInOrder)
         SCOPED_TRACE(c.transcript);
         script({L"transcript " TEST_DATA_DIR L"/transcripts/" + std::wstring(c.transcript),
                 L"delay 1", L"media Café – Ünïcode [Café – Ünïcode].mp4 2048"});
-        g_clip_len = c.clip_len;
-        std::vector<CapturedMsg> messages = run(job());
-        g_clip_len = -1.0;
+        ClipJob request = job();
+        request.clip_len = c.clip_len;
+        std::vector<CapturedMsg> messages = run(request);
         Seen seen = sort_messages(messages);
 
         EXPECT_EQ(seen.stages, c.stages);

@@ -92,22 +92,35 @@ static std::string utf16le(const std::string& ascii)
     return bytes;
 }
 
+const wchar_t PINNED_FFMPEG_ASSET[] = L"ffmpeg-n8.0.1-48-gabcdef0123-win64-gpl-8.0.zip";
+const wchar_t LATEST_FFMPEG_ASSET[] = L"ffmpeg-n8.1-latest-win64-gpl-8.1.zip";
+
 TextLines publish_tools(const std::wstring& folder)
 {
     const std::string other(SHA256_HEX_DIGITS, 'a');
+    const std::string ffmpeg = sum_of(folder + L"\\ffmpeg.list");
     write_file(folder + L"\\SHA2-256SUMS",
                other + "  yt-dlp_x86.exe\n" + sum_of(folder + L"\\yt-dlp.payload") + "  yt-dlp.exe\n");
-    write_file(folder + L"\\checksums.sha256",
-               sum_of(folder + L"\\ffmpeg.list") + "  ffmpeg-master-latest-win64-gpl.zip\n" + other +
-                   "  ffmpeg-master-latest-win64-lgpl.zip\n");
+    // Each of the ffmpeg builds' releases lists every build of every line.
+    write_file(folder + L"\\pinned.sha256",
+               other + "  ffmpeg-N-122000-g0a1b2c3d4e-win64-gpl.zip\n" + other +
+                   "  ffmpeg-n8.0.1-48-gabcdef0123-win64-gpl-shared-8.0.zip\n" + other +
+                   "  ffmpeg-n8.0.1-48-gabcdef0123-win64-lgpl-8.0.zip\n" + ffmpeg + "  " + utf8_of(PINNED_FFMPEG_ASSET) +
+                   "\n" + other + "  ffmpeg-n7.1.3-20-g5c4d3e2f1a-win64-gpl-7.1.zip\n");
+    write_file(folder + L"\\latest.sha256",
+               other + "  ffmpeg-master-latest-win64-gpl.zip\n" + other + "  ffmpeg-n7.1-latest-win64-gpl-7.1.zip\n" +
+                   ffmpeg + "  " + utf8_of(LATEST_FFMPEG_ASSET) + "\n" + other +
+                   "  ffmpeg-n8.1-latest-win64-gpl-shared-8.1.zip\n");
     write_file(folder + L"\\deno.sha256sum",
                utf16le("\r\nAlgorithm : SHA256\r\nHash      : " + upper(sum_of(folder + L"\\deno.list")) +
                        "\r\nPath      : D:\\a\\deno\\deno\\target\\release\\deno-x86_64-pc-windows-msvc.zip"
                        "\r\n\r\n\r\n"));
     return {L"serve /yt-dlp.exe " + folder + L"\\yt-dlp.payload",
             L"serve /SHA2-256SUMS " + folder + L"\\SHA2-256SUMS",
-            L"serve /ffmpeg-master-latest-win64-gpl.zip " + folder + L"\\ffmpeg.list",
-            L"serve /checksums.sha256 " + folder + L"\\checksums.sha256",
+            std::wstring(L"serve /") + PINNED_FFMPEG_ASSET + L" " + folder + L"\\ffmpeg.list",
+            std::wstring(L"serve /") + LATEST_FFMPEG_ASSET + L" " + folder + L"\\ffmpeg.list",
+            L"serve /autobuild-2026-02-28-12-59/checksums.sha256 " + folder + L"\\pinned.sha256",
+            L"serve /latest/checksums.sha256 " + folder + L"\\latest.sha256",
             L"serve /deno-x86_64-pc-windows-msvc.zip " + folder + L"\\deno.list",
             L"serve /deno-x86_64-pc-windows-msvc.zip.sha256sum " + folder + L"\\deno.sha256sum"};
 }

@@ -22,6 +22,11 @@ TextLines read_lines(const std::wstring& path);
 // (an empty line ends each run's arguments).
 std::vector<TextLines> read_runs(const std::wstring& path);
 
+// The ffmpeg builds the fake curl serves: the one of the pinned release and
+// the newest release line's in "latest" (both from ffmpeg.list).
+extern const wchar_t PINNED_FFMPEG_ASSET[];
+extern const wchar_t LATEST_FFMPEG_ASSET[];
+
 // What the fake curl serves as the three tools' releases, from folder:
 // yt-dlp.payload (yt-dlp.exe's bytes), ffmpeg.list and deno.list (the
 // archives' entries for the fake tar), all written by the caller, and the

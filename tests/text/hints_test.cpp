@@ -42,7 +42,17 @@ const Sample SAMPLES[] = {
     {L"https://rr1.example.com/videoplayback: Server returned 403 Forbidden (access denied)", CAUSE_FORBIDDEN},
     {L"ERROR: [youtube] abc: Unable to download API page: HTTP Error 429: Too Many Requests", CAUSE_TOO_MANY_REQUESTS},
     {L"[https @ 000001c3d6e4f2c0] HTTP error 429 Too Many Requests", CAUSE_TOO_MANY_REQUESTS},
-    {L"ERROR: [generic] Unable to download webpage: HTTP Error 404: Not Found", CAUSE_NONE},
+    {L"ERROR: [generic] Unable to download webpage: HTTP Error 404: Not Found", CAUSE_NOT_FOUND},
+    {L"[https @ 000001c3d6e4f2c0] HTTP error 404 Not Found", CAUSE_NOT_FOUND},
+    {L"ERROR: [youtube] qaImFO_DgAM: This content isn't available, try again later. The current session has been "
+     L"rate-limited by YouTube for up to an hour.",
+     CAUSE_RATE_LIMITED},
+    {L"ERROR: [youtube] qaImFO_DgAM: Video unavailable. This content isn’t available, try again later.",
+     CAUSE_RATE_LIMITED},
+    {L"ERROR: [youtube] qaImFO_DgAM: Sorry. YouTube is requiring a captcha challenge before playback", CAUSE_CAPTCHA},
+    {L"ERROR: [Udemy] 1: Udemy asks you to solve a CAPTCHA. Login with browser, solve CAPTCHA, then export",
+     CAUSE_CAPTCHA},
+    {L"ERROR: [generic] Unable to download webpage: HTTP Error 410: Gone", CAUSE_NONE},
     {L"WARNING: Requested formats are incompatible for merge and will be merged into mkv", CAUSE_NONE},
     {L"ValueError: could not find firefox container \"Work\" in containers.json", CAUSE_NONE},
     {L"[download] Destination: my private video [x1].mp4", CAUSE_NONE},
@@ -66,6 +76,22 @@ TEST(FailureHints, EachCauseFromARealLineAndNoneFromANearMiss)
         previous = cause_of_start_error(code);
     }
     EXPECT_EQ(cause_of_start_error(3), CAUSE_NONE);
+}
+
+// What a run's output names in turn: the missing JavaScript runtime comes
+// as an early warning in every run without deno, a 404 from any side
+// request; the cause that failed the job comes later.
+TEST(FailureHints, AWeakCauseGivesWayToALaterOne)
+{
+    EXPECT_TRUE(cause_replaces(CAUSE_NONE, CAUSE_NO_JS_RUNTIME));
+    EXPECT_TRUE(cause_replaces(CAUSE_NO_JS_RUNTIME, CAUSE_FORBIDDEN));
+    EXPECT_TRUE(cause_replaces(CAUSE_NO_JS_RUNTIME, CAUSE_SIGN_IN));
+    EXPECT_TRUE(cause_replaces(CAUSE_NOT_FOUND, CAUSE_NO_FORMAT));
+    EXPECT_FALSE(cause_replaces(CAUSE_NO_JS_RUNTIME, CAUSE_NOT_FOUND)) << "two weak ones: the first stays";
+    EXPECT_FALSE(cause_replaces(CAUSE_FORBIDDEN, CAUSE_SIGN_IN)) << "otherwise the first stays";
+    EXPECT_FALSE(cause_replaces(CAUSE_SIGN_IN, CAUSE_NO_JS_RUNTIME));
+    EXPECT_FALSE(cause_replaces(CAUSE_NO_JS_RUNTIME, CAUSE_NONE));
+    EXPECT_FALSE(cause_replaces(CAUSE_NONE, CAUSE_COUNT));
 }
 
 TEST(FailureHints, AnOldYtdlpIsNamedWhereAnUpdateMayHelp)

@@ -90,7 +90,7 @@ namespace {
 std::string recorded(const std::string& old, const char* name, const std::string& hex, size_t cap = 512)
 {
     char out[512];
-    if (!record_listed_sum((const unsigned char*)old.data(), old.size(), name, hex.c_str(), out, cap))
+    if (!record_listed_sum((const unsigned char*)old.data(), old.size(), name, name, hex.c_str(), out, cap))
         return "(did not fit)";
     return out;
 }
@@ -104,6 +104,49 @@ TEST(InstallRecord, KeepsOtherToolsReplacesTheSameOneAndDropsDamagedLines)
     EXPECT_EQ(now, OTHER + "  b.zip\n" + OTHER + "  a.zip\n");
     EXPECT_EQ(lookup(now, "a.zip"), OTHER) << "read back by the sums reader";
     EXPECT_EQ(recorded(old, "a.zip", OTHER, 80), "(did not fit)");
+    // A tool whose download changes its name keeps one line.
+    char out[512];
+    const std::string build = SUM + "  ffmpeg-master-latest-win64-gpl.zip\n" + OTHER + "  deno.zip\n";
+    ASSERT_TRUE(record_listed_sum((const unsigned char*)build.data(), build.size(), "ffmpeg-",
+                                  "ffmpeg-n8.0-1-g2-win64-gpl-8.0.zip", OTHER.c_str(), out, sizeof out));
+    EXPECT_EQ(std::string(out), OTHER + "  deno.zip\n" + OTHER + "  ffmpeg-n8.0-1-g2-win64-gpl-8.0.zip\n");
+}
+
+// The name found for pattern, a space and its sum; "(none)" without one.
+std::string matching(const std::string& bytes, const char* pattern, int newest)
+{
+    char name[80], hex[SHA256_HEX_CAP];
+    if (!find_matching_sum((const unsigned char*)bytes.data(), bytes.size(), pattern, newest, name, sizeof name, hex))
+        return "(none)";
+    return std::string(name) + " " + hex;
+}
+
+// A release's checksums.sha256 as the ffmpeg builds list it: every build
+// of every line, with names that differ in a word or two.
+TEST(MatchingSums, TheWantedBuildAmongItsLookAlikes)
+{
+    const std::string list = OTHER + "  ffmpeg-N-122000-g0a1b2c3d4e-win64-gpl.zip\n" +
+                             OTHER + "  ffmpeg-n7.1.3-20-g5c4d3e2f1a-win64-gpl-7.1.zip\n" +
+                             OTHER + "  ffmpeg-n8.0.1-48-gabcdef0123-win64-gpl-shared-8.0.zip\n" +
+                             OTHER + "  ffmpeg-n8.0.1-48-gabcdef0123-win64-lgpl-8.0.zip\n" +
+                             OTHER + "  ffmpeg-n8.0.1-48-gabcdef0123-winarm64-gpl-8.0.zip\n" +
+                             OTHER + "  ffmpeg-n8.0.1-48-gabcdef0123-linux64-gpl-8.0.tar.xz\n" +
+                             SUM + "  ffmpeg-n8.0.1-48-gabcdef0123-win64-gpl-8.0.zip\n";
+    const char* const pinned = "ffmpeg-n8.0*-win64-gpl-8.0.zip";
+    EXPECT_EQ(matching(list, pinned, 0), "ffmpeg-n8.0.1-48-gabcdef0123-win64-gpl-8.0.zip " + SUM);
+    EXPECT_EQ(matching(OTHER + "  ffmpeg-n8.0.1-48-g1-win64-gpl-shared-8.0.zip\n", pinned, 0), "(none)");
+    // "latest": the newest line, by number, not by the order listed.
+    const std::string latest = OTHER + "  ffmpeg-master-latest-win64-gpl.zip\n" +
+                               OTHER + "  ffmpeg-n10.0-latest-win64-gpl-shared-10.0.zip\n" +
+                               SUM + "  ffmpeg-n8.10-latest-win64-gpl-8.10.zip\n" +
+                               OTHER + "  ffmpeg-n8.2-latest-win64-gpl-8.2.zip\n" +
+                               OTHER + "  ffmpeg-n7.1-latest-win64-gpl-7.1.zip\n";
+    EXPECT_EQ(matching(latest, "ffmpeg-n#-latest-win64-gpl-#.zip", 1), "ffmpeg-n8.10-latest-win64-gpl-8.10.zip " + SUM);
+    EXPECT_EQ(matching(latest, "ffmpeg-n#-latest-win64-gpl-#.zip", 0), "ffmpeg-n8.10-latest-win64-gpl-8.10.zip " + SUM);
+    EXPECT_EQ(matching(OTHER + "  ffmpeg-nX-latest-win64-gpl-.zip\n", "ffmpeg-n#-latest-win64-gpl-#.zip", 1), "(none)");
+    // A name too long for the caller's buffer is not taken.
+    char name[8], hex[SHA256_HEX_CAP];
+    EXPECT_FALSE(find_matching_sum((const unsigned char*)list.data(), list.size(), pinned, 0, name, sizeof name, hex));
 }
 
 }  // namespace

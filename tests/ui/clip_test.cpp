@@ -117,7 +117,8 @@ TEST_F(ClipTest, WholeJobShowsItsStagesAndReportsTheLargestMediaFile)
     std::vector<std::wstring> folders = job_folders(app.dir);
     ASSERT_EQ(folders.size(), folders_before + 1);
     TextLines args = last_ytdlp_args(app.dir);
-    std::wstring job = folder_of(arg_after(args, L"-o"));
+    std::wstring job = last_ytdlp_folder(app.dir);
+    EXPECT_EQ(arg_after(args, L"-o").find(L'\\'), std::wstring::npos) << "yt-dlp runs in the job's folder";
     EXPECT_TRUE(is_job_folder_name(job.substr(job.find_last_of(L'\\') + 1))) << job.c_str();
     EXPECT_EQ(folder_of(job), app.dir + L"\\clips");
     EXPECT_EQ(arg_after(args, L"--download-sections"), L"*0.000-12.000");
@@ -200,8 +201,10 @@ TEST_F(ClipTest, NonzeroExitFailsEvenWithAFileWritten)
     EXPECT_EQ(view.positions.back(), 0);
     std::vector<std::wstring> log = ui_log_lines(app);
     EXPECT_TRUE(contains_line(log, ERROR_LINE));
-    // A 404 names no cause, but this yt-dlp dates from 2023: updating may help.
-    EXPECT_EQ(log.back().find(L"[tarnvik] yt-dlp is "), 0u) << log.back().c_str();
+    // A 404 may also mean an old yt-dlp asks the site the wrong way, and this one dates from 2023.
+    EXPECT_EQ(log.back().find(L"[tarnvik] The site answered that a page or file is not there (HTTP 404)"), 0u)
+        << log.back().c_str();
+    EXPECT_NE(log.back().find(L" days old: press \"Update tools\"."), std::wstring::npos) << log.back().c_str();
     EXPECT_TRUE(take_opened_folders().empty()) << "a failed job's folder is not opened";
 }
 
@@ -235,7 +238,7 @@ TEST_F(ClipTest, FolderWithoutAMediaFileFails)
 // The job folder the fake yt-dlp was last told to write into; empty before it ran.
 std::wstring job_of_last_run(const UiApp& app)
 {
-    return folder_of(arg_after(last_ytdlp_args(app.dir), L"-o"));
+    return last_ytdlp_folder(app.dir);
 }
 
 // A job kept running by the fake yt-dlp and a grandchild of it, until the
@@ -354,6 +357,44 @@ TEST(BrokenYtdlpTest, NoFirefoxMeansNoCookiesAndAFailedStartIsExplained)
     EXPECT_EQ(log[1], L"[tarnvik] failed to start process (error 193)");
     EXPECT_EQ(log[2].find(L"[tarnvik] "), 0u) << "Windows' own text";
     EXPECT_EQ(log[3], hint_line(CAUSE_START_NOT_A_PROGRAM));
+}
+
+// yt-dlp.exe gone after the start (an antivirus took it): "Cut clip" says
+// so in the log, shows it in the footer and makes no job folder.
+TEST(BrokenYtdlpTest, YtdlpGoneAtCutClipIsExplainedAndLeavesNoJobFolder)
+{
+    UiApp app;
+    ASSERT_TRUE(start_with_tools(app, L"yt-dlp gone"));
+    ASSERT_TRUE(DeleteFileW((app.dir + L"\\yt-dlp.exe").c_str()));
+    ui_set_text(app, ID_URL, L"https://example.com/v");
+    ui_click(app, ID_CUT);
+    EXPECT_TRUE(wait_until([&] { return contains_line(ui_log_lines(app), hint_line(CAUSE_START_MISSING)); },
+                           SHORT_TIMEOUT_MS));
+    EXPECT_EQ(ui_text(app, ID_STATUS), L"yt-dlp missing — press \"Update tools\"");
+    EXPECT_NE(ui_text(app, ID_FOOT).find(L"MISSING: yt-dlp"), std::wstring::npos) << ui_text(app, ID_FOOT).c_str();
+    EXPECT_TRUE(job_folders(app.dir).empty());
+    EXPECT_TRUE(ui_enabled(app, ID_CUT));
+    ui_close(app, SHORT_TIMEOUT_MS);
+}
+
+// So deep a program folder that a clip's name would be cut to nothing:
+// refused at "Cut clip", with the folder named.
+TEST(BrokenYtdlpTest, AProgramFolderTooDeepForTheClipsIsRefused)
+{
+    UiApp app;
+    std::wstring name(200 - bin_dir().size() - 9, L'd');  // "\ui work\" and name: 200 units
+    ASSERT_TRUE(start_with_tools(app, name.c_str()));
+    ASSERT_TRUE(script_ytdlp(app.dir, {L"args args.txt"}));
+    ui_set_text(app, ID_URL, L"https://example.com/v");
+    ui_click(app, ID_CUT);
+    EXPECT_TRUE(wait_until([&] { return !ui_log_lines(app).empty(); }, SHORT_TIMEOUT_MS));
+    std::vector<std::wstring> log = ui_log_lines(app);
+    EXPECT_EQ(ui_text(app, ID_STATUS), L"Tarnvik's folder is too deep for the clips — see log below.");
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].find(L"[tarnvik] " + app.dir + L" is too deep a folder for the clips"), 0u) << log[0].c_str();
+    EXPECT_TRUE(job_folders(app.dir).empty());
+    EXPECT_FALSE(file_exists(app.dir + L"\\args.txt")) << "yt-dlp never ran";
+    ui_close(app, SHORT_TIMEOUT_MS);
 }
 
 }  // namespace

@@ -14,8 +14,8 @@ const wchar_t QUESTION[] =
 const wchar_t SKIPPED[] =
     L"[setup] skipped — place yt-dlp.exe, ffmpeg.exe, ffprobe.exe and deno.exe next to Tarnvik.exe, then restart it.";
 const wchar_t ALL_READY[] = L"[setup] all tools ready — you can cut clips now.";
-const wchar_t SOME_FAILED[] =
-    L"[setup] some downloads failed — check your internet connection and restart the app to retry.";
+const wchar_t FFPROBE_FAILED[] =
+    L"[setup] not set up: ffprobe — the lines above say why; press \"Update tools\" to try again.";
 const wchar_t NONE_FOOTER[] = L"Tools ready: (none)    MISSING: yt-dlp, ffmpeg, deno";
 const wchar_t UNWRITABLE[] = L"Tarnvik needs its own writable folder.";
 const wchar_t UNWRITABLE_ADVICE[] =
@@ -96,13 +96,13 @@ TEST_F(FirstRunTest, YesFetchesEveryToolAndRefreshesTheFooter)
 TEST_F(FirstRunTest, OnlyFfprobeMissingAsksAndAFailedDownloadSaysSo)
 {
     ASSERT_TRUE(install_system_fakes());
-    ASSERT_TRUE(write_lines(SYSTEM_CURL_SCRIPT, {L"fail ffmpeg-master-latest-win64-gpl.zip 22"}));
+    ASSERT_TRUE(write_lines(SYSTEM_CURL_SCRIPT, {std::wstring(L"fail ") + PINNED_FFMPEG_ASSET + L" 22"}));
     start(L"first run ffprobe", L"ffprobe");
     // The footer does not list ffprobe, so it shows every tool ready.
     EXPECT_EQ(ui_text(app, ID_FOOT).find(OLD_FAKE_YTDLP_FOOTER), 0u);
     download_tools();
     EXPECT_EQ(ui_text(app, ID_STATUS), L"setup incomplete — see log");
-    EXPECT_TRUE(wait_until([&] { return log_has(app, SOME_FAILED); }, SHORT_TIMEOUT_MS));
+    EXPECT_TRUE(wait_until([&] { return log_has(app, FFPROBE_FAILED); }, SHORT_TIMEOUT_MS));
     EXPECT_EQ(ui_text(app, ID_FOOT).find(OLD_FAKE_YTDLP_FOOTER), 0u);
 }
 
@@ -136,7 +136,7 @@ TEST_F(FirstRunTest, CancelStopsTheDownloadAndLeavesNothingHalfDone)
     ASSERT_TRUE(write_file(dir + L"\\ffprobe.exe", "stand-in\n"));
     ASSERT_TRUE(write_file(dir + L"\\yt-dlp.payload", "fake yt-dlp\n"));
     ASSERT_TRUE(write_file(dir + L"\\ffmpeg.list", "listed, so that its sum is published\n"));
-    TextLines script = {L"args " + dir + L"\\curl-args.txt", L"stall ffmpeg-master-latest-win64-gpl.zip 5000"};
+    TextLines script = {L"args " + dir + L"\\curl-args.txt", std::wstring(L"stall ") + PINNED_FFMPEG_ASSET + L" 5000"};
     for (const std::wstring& line : publish_tools(dir))
         script.push_back(line);
     ASSERT_TRUE(write_lines(SYSTEM_CURL_SCRIPT, script));

@@ -198,7 +198,16 @@ JobView watch_job(const UiApp& app, DWORD timeout_ms)
 
 bool script_ytdlp(const std::wstring& dir, const TextLines& lines)
 {
-    return write_lines(dir + L"\\yt-dlp.script", lines);
+    TextLines script = lines;
+    script.push_back(L"cwd cwd.txt");
+    DeleteFileW((dir + L"\\cwd.txt").c_str());
+    return write_lines(dir + L"\\yt-dlp.script", script);
+}
+
+std::wstring last_ytdlp_folder(const std::wstring& dir)
+{
+    TextLines lines = read_lines(dir + L"\\cwd.txt");
+    return lines.empty() ? L"" : lines[0];
 }
 
 TextLines last_ytdlp_args(const std::wstring& dir)

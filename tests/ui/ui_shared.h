@@ -51,8 +51,11 @@ struct JobView {
 };
 JobView watch_job(const UiApp& app, DWORD timeout_ms);
 
-// Writes dir\yt-dlp.script from lines.
+// Writes dir\yt-dlp.script from lines, and has the fake note the folder it
+// runs in.
 bool script_ytdlp(const std::wstring& dir, const TextLines& lines);
+// The folder the fake yt-dlp last ran in (the job's), or empty.
+std::wstring last_ytdlp_folder(const std::wstring& dir);
 // The arguments the fake yt-dlp last received (argv[0] first).
 TextLines last_ytdlp_args(const std::wstring& dir);
 // The value after option in args, or empty.

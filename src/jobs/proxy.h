@@ -1,0 +1,18 @@
+// The proxy that the user's Internet Options name, for curl, which does not
+// read them by itself.
+#pragma once
+#include <windows.h>
+#include <winhttp.h>
+#include "text/proxy.h"
+
+typedef decltype(&WinHttpGetIEProxyConfigForCurrentUser) ProxyConfigReader;
+
+// Where the Internet Options are read from: null (as the program runs) for
+// winhttp.dll's own reader, looked up once; a test sets its own, which
+// hands out its strings as GlobalAlloc'ed copies, as Windows does.
+extern ProxyConfigReader g_proxy_config_reader;
+
+// The proxy for HTTPS into proxy, empty when there is none. Logs the proxy
+// taken, or, when only an automatic configuration script is set, that curl
+// cannot use it and how to put the tools in place by hand.
+void read_system_proxy(wchar_t (&proxy)[PROXY_CAP]);
