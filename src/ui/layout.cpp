@@ -56,16 +56,17 @@ static const wchar_t UPDATE_TEXT[] = L"Update &tools";
 static const DWORD TAB_STOP = WS_TABSTOP | WS_GROUP;
 
 // In creation order, which is also the order the window keeps its children
-// in and the Tab order. Positions and sizes are pixels at 96 DPI.
+// in and the Tab order. Positions and sizes are pixels at 96 DPI and the
+// default text size. Every edit field gets the sunken frame (below).
 static const ControlSpec CONTROLS[] = {
     {L"STATIC", URL_LABEL, 0, 0, 14, 12, 200, 18, FONT_BOLD, nullptr},
-    {L"EDIT", L"", IDC_URL, WS_BORDER | ES_AUTOHSCROLL | TAB_STOP, 14, 32, 636, 26, FONT_MONO, &g_url},
+    {L"EDIT", L"", IDC_URL, ES_AUTOHSCROLL | TAB_STOP, 14, 32, 636, 26, FONT_MONO, &g_url},
     {L"STATIC", HELP_TEXT, 0, 0, 14, 66, 636, 32, FONT_PLAIN, nullptr},
     {L"STATIC", START_LABEL, 0, 0, 14, 104, 60, 18, FONT_BOLD, nullptr},
-    {L"EDIT", L"", IDC_START, WS_BORDER | ES_CENTER | TAB_STOP, 14, 122, 110, 28, FONT_MONO, &g_start},
+    {L"EDIT", L"", IDC_START, ES_CENTER | TAB_STOP, 14, 122, 110, 28, FONT_MONO, &g_start},
     {L"STATIC", L"→", 0, SS_CENTER, 130, 128, 30, 18, FONT_PLAIN, nullptr},
     {L"STATIC", END_LABEL, 0, 0, 166, 104, 60, 18, FONT_BOLD, nullptr},
-    {L"EDIT", L"", IDC_END, WS_BORDER | ES_CENTER | TAB_STOP, 166, 122, 110, 28, FONT_MONO, &g_end},
+    {L"EDIT", L"", IDC_END, ES_CENTER | TAB_STOP, 166, 122, 110, 28, FONT_MONO, &g_end},
     {L"STATIC", QUALITY_LABEL, 0, 0, 306, 104, 100, 18, FONT_BOLD, nullptr},
     {L"COMBOBOX", L"", IDC_QUALITY, WS_VSCROLL | CBS_DROPDOWNLIST | TAB_STOP, 306, 122, 160, 200, FONT_PLAIN,
      &g_quality},
@@ -83,7 +84,7 @@ static const ControlSpec CONTROLS[] = {
     // are: an "&" in them is no access key.
     {L"STATIC", L"", IDC_STATUS, SS_NOPREFIX | WS_GROUP, 306, 245, 344, 20, FONT_MONO, &g_status},
     {PROGRESS_CLASSW, nullptr, IDC_PROGRESS, PBS_SMOOTH, 14, 280, 636, 14, FONT_UNSET, &g_progress},
-    {L"EDIT", L"", IDC_LOG, WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | TAB_STOP, 14, 302,
+    {L"EDIT", L"", IDC_LOG, WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | TAB_STOP, 14, 302,
      636, 250, FONT_MONO, &g_log},
     // One line: a long clips folder ends in "..." rather than under the button.
     {L"STATIC", L"", IDC_FOOT, SS_ENDELLIPSIS | SS_NOPREFIX, 14, 560, 506, 20, FONT_PLAIN, &g_foot},
@@ -94,10 +95,17 @@ enum { CONTROL_COUNT = sizeof CONTROLS / sizeof CONTROLS[0] };
 // Every control, labels included, in table order: a new DPI moves them all.
 static HWND s_controls[CONTROL_COUNT];
 
+// Under visual styles an edit field with WS_BORDER gets a flat black
+// frame; the client edge is the themed one.
+static DWORD frame_of(const wchar_t* cls)
+{
+    return lstrcmpiW(cls, L"EDIT") == 0 ? WS_EX_CLIENTEDGE : 0;
+}
+
 static HWND create_child(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int width,
                          int height, int id)
 {
-    return CreateWindowExW(0, cls, text, style | WS_CHILD | WS_VISIBLE, x, y, width, height, g_main,
+    return CreateWindowExW(frame_of(cls), cls, text, style | WS_CHILD | WS_VISIBLE, x, y, width, height, g_main,
                            (HMENU)(INT_PTR)id, GetModuleHandleW(nullptr), nullptr);
 }
 
@@ -166,8 +174,8 @@ void create_controls()
     }
     set_initial_states();
     // Made at their 96-DPI places; from here on one pass places them for
-    // the window's DPI, now and whenever the window moves to another screen.
-    rescale_controls(window_dpi(g_main));
+    // the window's DPI and text size, now and whenever either changes.
+    rescale_controls(layout_dpi());
 }
 
 void rescale_controls(int dpi)

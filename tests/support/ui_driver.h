@@ -56,11 +56,15 @@ bool ui_checked(const UiApp& app, int id);
 bool ui_enabled(const UiApp& app, int id);
 int ui_progress(const UiApp& app);
 void ui_set_progress(const UiApp& app, int position);
-// Brings app's window to the front, as a click on its title would.
-void ui_activate(const UiApp& app);
+// Brings app's window to the front, as a click on its title would, and
+// waits until it is there with one of its controls focused.
+bool ui_activate(const UiApp& app);
+// Which window is in front, in words, for a failure message.
+std::wstring ui_foreground();
 // Brings app's window to the front and types keys as the keyboard does:
 // each held down in turn, then all let go (VK_SHIFT, VK_TAB is Shift+Tab).
-void ui_keys(const UiApp& app, std::initializer_list<WORD> keys);
+// False when the window never came to the front.
+bool ui_keys(const UiApp& app, std::initializer_list<WORD> keys);
 // The id of app's control that has the keyboard focus; 0 when none has.
 int ui_focus(const UiApp& app);
 // The log's lines (its text split at "\r\n"; a last empty piece is dropped).

@@ -125,9 +125,15 @@ bool start_at_dpi(UiApp& app, const wchar_t* name, DWORD dpi)
 // Types keys into app and returns the id of the control the focus moved to.
 int focus_after(const UiApp& app, std::initializer_list<WORD> keys)
 {
+    EXPECT_TRUE(ui_activate(app)) << ui_foreground();
     int before = ui_focus(app);
-    ui_keys(app, keys);
-    wait_until([&] { return ui_focus(app) != before; }, SHORT_TIMEOUT_MS);
+    EXPECT_TRUE(ui_keys(app, keys)) << ui_foreground();
+    wait_until(
+        [&] {
+            int now = ui_focus(app);
+            return now != before && now != 0;
+        },
+        SHORT_TIMEOUT_MS);
     return ui_focus(app);
 }
 
@@ -239,7 +245,7 @@ TEST(ScaledWindow, At150PercentTheClientAreaAndEveryControlAreHalfAsLargeAgain)
 
 TEST_F(WindowTest, TabVisitsTheFieldsOptionsButtonsAndLogInOrder)
 {
-    ui_activate(app);
+    ASSERT_TRUE(ui_activate(app)) << ui_foreground();
     ASSERT_TRUE(wait_until([&] { return ui_focus(app) == ID_URL; }, SHORT_TIMEOUT_MS)) << "the URL field comes first";
     const std::vector<int> ORDER = {ID_START,   ID_END, ID_QUALITY, ID_COOKIES, ID_MP4, ID_EXACT,
                                     ID_NOAUDIO, ID_CUT, ID_OPEN,    ID_UPDATE,  ID_LOG, ID_URL};
