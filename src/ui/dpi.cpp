@@ -57,16 +57,21 @@ int layout_dpi()
     return s_layout_dpi;
 }
 
-void fit_client_area(HWND window, int width, int height, int dpi)
+SIZE outer_size(HWND window, int width, int height, int dpi)
 {
     AdjustWindowRectExForDpiFn adjust_for_dpi = user32_function<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
-    RECT frame = {0, 0, scale_to_dpi(width, s_layout_dpi), scale_to_dpi(height, s_layout_dpi)};
+    RECT frame = {0, 0, width, height};
     DWORD style = (DWORD)GetWindowLongW(window, GWL_STYLE);
     DWORD ex_style = (DWORD)GetWindowLongW(window, GWL_EXSTYLE);
     if (!adjust_for_dpi || !adjust_for_dpi(&frame, style, FALSE, ex_style, (UINT)dpi))
         AdjustWindowRectEx(&frame, style, FALSE, ex_style);
-    SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return SIZE{frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void fit_client_area(HWND window, int width, int height, int dpi)
+{
+    SIZE outer = outer_size(window, width, height, dpi);
+    SetWindowPos(window, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // The user's message font, sized for dpi and the text size. Without the
@@ -151,8 +156,7 @@ static void rescale_window(int dpi)
 {
     const HFONT old_fonts[] = {g_font, g_bold, g_mono};
     create_fonts(dpi);
-    rescale_controls(s_layout_dpi);
-    fit_client_area(g_main, CLIENT_WIDTH, CLIENT_HEIGHT, dpi);
+    rescale_controls(s_layout_dpi, dpi);
     for (HFONT font : old_fonts)
         DeleteObject(font);
 }

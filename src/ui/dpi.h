@@ -16,8 +16,11 @@ int scale_to_dpi(int length, int dpi);
 // The DPI the layout is placed at: the DPI the fonts were made for, or
 // more when the message font is taller than the layout's rows hold.
 int layout_dpi();
+// The outer size of window around a client area of width by height
+// pixels, with the frame of dpi.
+SIZE outer_size(HWND window, int width, int height, int dpi);
 // Resizes window, keeping its place, so that its client area is width by
-// height 96-DPI pixels at layout_dpi(), with the frame of dpi.
+// height pixels.
 void fit_client_area(HWND window, int width, int height, int dpi);
 // Creates g_font, g_bold and g_mono for dpi and the user's text size, and
 // sets layout_dpi(). The fonts they held before are left to the caller.

@@ -168,11 +168,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
     g_main = create_main_window(instance);
     if (!g_main)
         return 0;
-    int dpi = window_dpi(g_main);
-    create_fonts(dpi);
-    fit_client_area(g_main, CLIENT_WIDTH, CLIENT_HEIGHT, dpi);
-    set_window_icons(g_main, dpi);
-    create_controls();
+    create_window_contents();
     refresh_footer();
     ShowWindow(g_main, show);
     // A download that could not be saved is not offered.

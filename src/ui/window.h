@@ -64,9 +64,13 @@ HWND mk(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y,
 // Creates every control of the window in its fixed order and initial state,
 // placed for the window's DPI.
 void create_controls();
-// Moves every control to its place at dpi (the layout's, see layout_dpi)
-// and gives it its font again.
-void rescale_controls(int dpi);
+// The fonts, the client area, the icons and every control of g_main, for
+// its DPI and the user's text size.
+void create_window_contents();
+// Moves every control to its place at layout (see layout_dpi), gives it
+// its font again, and sizes the client area around them; dpi is the
+// window's own, for its frame.
+void rescale_controls(int layout, int dpi);
 // Writes which tools are present into the footer line.
 void refresh_footer();
 

@@ -12,11 +12,11 @@
 //                         line at a time (a line ends after "\n", or after a
 //                         "\r" that no "\n" follows, as ffmpeg's status does)
 //   delay <ms>            pause after each transcript line (default 0)
-//   pace <file>           after transcript line N, writes the line
-//                         "[pace] N" and waits until <file> holds a number
-//                         of N or more: a watcher that reads the window
-//                         sees the state after every line, however slow
-//                         either side is
+//   pace <file>           before transcript line N, and once more after the
+//                         last, writes the line "[pace] N" and waits until
+//                         <file> holds a number of N or more: a watcher
+//                         that reads the window sees the state after every
+//                         line, however slow either side is
 //   say <text>            writes the text and "\n" in UTF-8 after the
 //                         transcript; may be given several times
 //   media <name> <bytes>  writes a file of that many bytes, named <name>, into
@@ -58,15 +58,17 @@ static void replay(const std::wstring& path, DWORD delay_ms, const std::wstring&
                     (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n'));
         if (!ends)
             continue;
+        if (!pace_file.empty())
+            await_pace(pace_file, ++lines);
         write_out(bytes.substr(start, i + 1 - start));
         start = i + 1;
         if (delay_ms)
             Sleep(delay_ms);
-        if (!pace_file.empty())
-            await_pace(pace_file, ++lines);
     }
     if (start < bytes.size())
         write_out(bytes.substr(start));
+    if (!pace_file.empty())
+        await_pace(pace_file, ++lines);
 }
 
 // The folder part of the "-o" template; the template itself names no real file.

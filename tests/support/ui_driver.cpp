@@ -198,12 +198,6 @@ void ui_command(const UiApp& app, int id)
     send(app.main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)ui_control(app, id));
 }
 
-void ui_press_escape(const UiApp& app)
-{
-    PostMessageW(app.main, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-    PostMessageW(app.main, WM_KEYUP, VK_ESCAPE, 0xC0010001);
-}
-
 void ui_select(const UiApp& app, int id, int index)
 {
     HWND combo = ui_control(app, id);
@@ -218,7 +212,11 @@ int ui_selection(const UiApp& app, int id)
 
 std::vector<std::wstring> ui_items(const UiApp& app, int id)
 {
-    HWND combo = ui_control(app, id);
+    return ui_items(ui_control(app, id));
+}
+
+std::vector<std::wstring> ui_items(HWND combo)
+{
     std::vector<std::wstring> items;
     int count = (int)send(combo, CB_GETCOUNT, 0, 0);
     for (int i = 0; i < count; ++i) {
@@ -294,6 +292,11 @@ bool ui_keys(const UiApp& app, std::initializer_list<WORD> keys)
     if (!ui_activate(app))
         return false;
     return SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT)) == inputs.size();
+}
+
+bool ui_keys_focus(const UiApp& app, std::initializer_list<WORD> keys, int id)
+{
+    return ui_keys(app, keys) && wait_until([&] { return ui_focus(app) == id; }, FOREGROUND_TIMEOUT_MS);
 }
 
 int ui_focus(const UiApp& app)

@@ -225,6 +225,21 @@ JobView watch_paced_job(const UiApp& app, size_t log_lines_before, DWORD timeout
     return watch(app, timeout_ms, log_lines_before);
 }
 
+bool is_done_status(const std::wstring& status, const std::wstring& name, const std::wstring& size)
+{
+    const std::wstring before = L"done — ", after = L" (" + size + L")";
+    if (status.size() < before.size() + after.size() || status.compare(0, before.size(), before) != 0 ||
+        status.compare(status.size() - after.size(), after.size(), after) != 0)
+        return false;
+    std::wstring shown = status.substr(before.size(), status.size() - before.size() - after.size());
+    size_t mark = shown.find(L'…');
+    if (mark == std::wstring::npos)
+        return shown == name;
+    std::wstring head = shown.substr(0, mark), tail = shown.substr(mark + 1);
+    return head.size() + tail.size() < name.size() && name.compare(0, head.size(), head) == 0 &&
+           name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
+}
+
 bool script_ytdlp(const std::wstring& dir, const TextLines& lines)
 {
     return write_lines(dir + L"\\yt-dlp.script", lines);

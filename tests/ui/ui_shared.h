@@ -61,6 +61,10 @@ JobView watch_paced_job(const UiApp& app, size_t log_lines_before, DWORD timeout
 // The script line that makes the fake yt-dlp wait for watch_paced_job.
 inline const wchar_t PACED[] = L"pace pace.txt";
 
+// Whether status is "done — NAME (SIZE)" for name, whole or shortened with
+// "…" (keeping its start and end) to fit the status line.
+bool is_done_status(const std::wstring& status, const std::wstring& name, const std::wstring& size);
+
 // Writes dir\yt-dlp.script from lines.
 bool script_ytdlp(const std::wstring& dir, const TextLines& lines);
 // The arguments the fake yt-dlp last received (argv[0] first).
