@@ -117,8 +117,8 @@ void create_fonts(int dpi)
     g_font = CreateFontIndirectW(&font);
     font.lfWeight = BOLD_WEIGHT;
     g_bold = CreateFontIndirectW(&font);
-    int tallest = text_height(g_font) > text_height(g_bold) ? text_height(g_font) : text_height(g_bold);
-    s_layout_dpi = dpi_for_text(dpi, tallest);
+    int plain = text_height(g_font), bold = text_height(g_bold);
+    s_layout_dpi = dpi_for_text(dpi, plain > bold ? plain : bold);
     g_mono = CreateFontW(-scale_to_dpi(MONO_HEIGHT, s_layout_dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
                          FIXED_PITCH | FF_MODERN, L"Consolas");

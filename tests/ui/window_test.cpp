@@ -139,6 +139,21 @@ int focus_after(const UiApp& app, std::initializer_list<WORD> keys)
     return ui_focus(app);
 }
 
+// The clip of the 100 % screenshot, cut in app, for one of the README's
+// other screenshots, docs\png; app is closed afterwards.
+void screenshot_after_a_clip(UiApp& app, const wchar_t* png)
+{
+    EXPECT_TRUE(script_ytdlp(app.dir, {L"transcript " TEST_DATA_DIR L"\\transcripts\\merge-separate.txt",
+                                       L"media Café – Ünïcode [Café – Ünïcode].mp4 2621440"}));
+    ui_set_text(app, ID_URL, L"https://example.com/watch?v=demo");
+    ui_set_text(app, ID_START, L"0");
+    ui_set_text(app, ID_END, L"0:12");
+    ui_click(app, ID_CUT);
+    EXPECT_TRUE(watch_job(app, JOB_TIMEOUT_MS).ended);
+    EXPECT_TRUE(ui_screenshot(app.main, TEST_DATA_DIR L"\\..\\..\\docs\\" + std::wstring(png)));
+    ui_close(app, SHORT_TIMEOUT_MS);
+}
+
 class WindowTest : public ::testing::Test {
 protected:
     static UiApp app;
@@ -233,16 +248,7 @@ TEST(ScaledWindow, At150PercentTheClientAreaAndEveryControlAreHalfAsLargeAgain)
             EXPECT_NEAR(rect.bottom, (row.y + row.height) * 1.5, 1.0);
         }
     }
-    // The clip of the 100 % screenshot, for the README's 150 % one.
-    ASSERT_TRUE(script_ytdlp(scaled.dir, {L"transcript " TEST_DATA_DIR L"\\transcripts\\merge-separate.txt",
-                                          L"media Café – Ünïcode [Café – Ünïcode].mp4 2621440"}));
-    ui_set_text(scaled, ID_URL, L"https://example.com/watch?v=demo");
-    ui_set_text(scaled, ID_START, L"0");
-    ui_set_text(scaled, ID_END, L"0:12");
-    ui_click(scaled, ID_CUT);
-    EXPECT_TRUE(watch_job(scaled, JOB_TIMEOUT_MS).ended);
-    EXPECT_TRUE(ui_screenshot(scaled.main, TEST_DATA_DIR L"\\..\\..\\docs\\tarnvik-window-150.png"));
-    ui_close(scaled, SHORT_TIMEOUT_MS);
+    screenshot_after_a_clip(scaled, L"tarnvik-window-150.png");
 }
 
 NONCLIENTMETRICSW message_metrics()
@@ -364,15 +370,7 @@ TEST(TextSize, At150PercentTarnvikStartsLarger)
     GetClientRect(large.main, &client);
     EXPECT_GT(client.right, 664);
     EXPECT_NEAR(client.bottom, client.right * 590.0 / 664.0, 2.0) << "the whole layout grows alike";
-    ASSERT_TRUE(script_ytdlp(large.dir, {L"transcript " TEST_DATA_DIR L"\\transcripts\\merge-separate.txt",
-                                         L"media Café – Ünïcode [Café – Ünïcode].mp4 2621440"}));
-    ui_set_text(large, ID_URL, L"https://example.com/watch?v=demo");
-    ui_set_text(large, ID_START, L"0");
-    ui_set_text(large, ID_END, L"0:12");
-    ui_click(large, ID_CUT);
-    EXPECT_TRUE(watch_job(large, JOB_TIMEOUT_MS).ended);
-    EXPECT_TRUE(ui_screenshot(large.main, TEST_DATA_DIR L"\\..\\..\\docs\\tarnvik-window-text-150.png"));
-    ui_close(large, SHORT_TIMEOUT_MS);
+    screenshot_after_a_clip(large, L"tarnvik-window-text-150.png");
 }
 
 TEST_F(WindowTest, TabVisitsTheFieldsOptionsButtonsAndLogInOrder)
@@ -403,6 +401,9 @@ TEST_F(WindowTest, MainWindowIsAFixedSizeTarnvikWindow)
     for (int id : {ID_URL, ID_COOKIES, ID_STATUS, ID_PROGRESS, ID_LOG, ID_UPDATE})
         EXPECT_EQ(client_rect_of(ui_control(app, id), app.main).right, 650) << id;
     EXPECT_EQ(client_rect_of(ui_control(app, ID_FOOT), app.main).bottom, 580);
+    // The themed frame of a field; WS_BORDER draws a flat black one under visual styles.
+    for (int id : {ID_URL, ID_START, ID_END, ID_LOG})
+        EXPECT_TRUE(GetWindowLongW(ui_control(app, id), GWL_EXSTYLE) & WS_EX_CLIENTEDGE) << id;
     // The footer line stops short of the button beside it.
     EXPECT_LT(client_rect_of(ui_control(app, ID_FOOT), app.main).right,
               client_rect_of(ui_control(app, ID_UPDATE), app.main).left);
