@@ -162,13 +162,13 @@ void on_cut_clip()
         free(job);
 }
 
-void on_cancel()
+void cancel_running_work()
 {
-    if (g_running == RUNNING_NOTHING)
-        return;
-    SetWindowTextW(g_status, L"cancelling…");
-    // The worker reports the end with its usual end message.
-    cancel_children();
+    if (g_running != RUNNING_NOTHING) {
+        SetWindowTextW(g_status, L"cancelling…");
+        // The worker reports the end with its usual end message.
+        cancel_children();
+    }
 }
 
 void on_cut_button()
@@ -176,7 +176,7 @@ void on_cut_button()
     if (g_running == RUNNING_NOTHING)
         on_cut_clip();
     else
-        on_cancel();
+        cancel_running_work();
 }
 
 void on_open_clips()
@@ -188,9 +188,12 @@ void on_open_clips()
 void on_quality_change()
 {
     int audio_only = SendMessageW(g_quality, CB_GETCURSEL, 0, 0) == QUALITY_AUDIO_ONLY;
-    if (audio_only)
+    if (audio_only) {
         SendMessageW(g_noaudio, BM_SETCHECK, BST_UNCHECKED, 0);
-    EnableWindow(g_noaudio, !audio_only);
+        disable_control(g_noaudio, g_quality);
+    } else {
+        enable_control(g_noaudio);
+    }
 }
 
 void on_update_tools()

@@ -1,11 +1,67 @@
 // The keyboard in a plain window: IsDialogMessageW in the message loop does
 // Tab, Shift+Tab, Enter and the access keys, but asks the window, as it
 // would ask a dialog, which button Enter presses and where the focus goes
-// next. The window also keeps the focused control while it is inactive.
+// next. The window also keeps the focused control while it is inactive,
+// takes Esc before any control sees it, and moves the focus off a control
+// before disabling it.
 #include "jobs/globals.h"
 #include "ui/window.h"
 
 static HWND s_focus;  // the control that had the focus when the window was left
+// A control disabled while it had the focus, and where the focus went then.
+static HWND s_focus_moved_from, s_focus_moved_to;
+
+static bool is_dropped_list(HWND control)
+{
+    return (control == g_quality || control == g_cookies) && SendMessageW(control, CB_GETDROPPEDSTATE, 0, 0);
+}
+
+int take_escape(const MSG* msg)
+{
+    if (msg->message != WM_KEYDOWN || msg->wParam != VK_ESCAPE)
+        return 0;
+    if (msg->hwnd != g_main && !IsChild(g_main, msg->hwnd))
+        return 0;
+    // An open list closes on Esc, and that is all the user asked for.
+    if (is_dropped_list(msg->hwnd))
+        return 0;
+    cancel_running_work();
+    return 1;
+}
+
+static void move_focus_to(HWND control)
+{
+    SendMessageW(g_main, WM_NEXTDLGCTL, (WPARAM)control, TRUE);
+}
+
+void disable_control(HWND control, HWND focus_to)
+{
+    // With the focus left on a disabled control, Tab, Enter and Esc do
+    // nothing until the user clicks somewhere.
+    bool focused = GetFocus() == control;
+    if (focused || s_focus == control) {
+        s_focus_moved_from = control;
+        s_focus_moved_to = focus_to;
+    }
+    if (focused)
+        move_focus_to(focus_to);
+    if (s_focus == control)
+        s_focus = focus_to;
+    EnableWindow(control, FALSE);
+}
+
+void enable_control(HWND control)
+{
+    EnableWindow(control, TRUE);
+    if (s_focus_moved_from != control)
+        return;
+    s_focus_moved_from = nullptr;
+    // Back where the user left it, unless the user has moved on since.
+    if (GetFocus() == s_focus_moved_to)
+        move_focus_to(control);
+    else if (s_focus == s_focus_moved_to)
+        s_focus = control;
+}
 
 static bool is_push_button(HWND control)
 {

@@ -20,6 +20,8 @@ HWND g_mp4, g_exact, g_noaudio, g_cut;
 HWND g_status, g_progress, g_log, g_foot, g_update;
 
 enum { QUALITY_DEFAULT = 2, COOKIE_NONE = 0, COOKIE_FIREFOX = 1, LOG_LIMIT = 4194304 };
+// The log's rows in the table below, and the fewest it keeps on a screen too small.
+enum { LOG_TOP = 302, LOG_HEIGHT = 250, LOG_BOTTOM = LOG_TOP + LOG_HEIGHT, LOG_LEAST_HEIGHT = 100 };
 
 enum FontKind { FONT_PLAIN, FONT_BOLD, FONT_MONO, FONT_UNSET };
 
@@ -56,16 +58,17 @@ static const wchar_t UPDATE_TEXT[] = L"Update &tools";
 static const DWORD TAB_STOP = WS_TABSTOP | WS_GROUP;
 
 // In creation order, which is also the order the window keeps its children
-// in and the Tab order. Positions and sizes are pixels at 96 DPI.
+// in and the Tab order. Positions and sizes are pixels at 96 DPI and the
+// default text size. Every edit field gets the sunken frame (below).
 static const ControlSpec CONTROLS[] = {
     {L"STATIC", URL_LABEL, 0, 0, 14, 12, 200, 18, FONT_BOLD, nullptr},
-    {L"EDIT", L"", IDC_URL, WS_BORDER | ES_AUTOHSCROLL | TAB_STOP, 14, 32, 636, 26, FONT_MONO, &g_url},
+    {L"EDIT", L"", IDC_URL, ES_AUTOHSCROLL | TAB_STOP, 14, 32, 636, 26, FONT_MONO, &g_url},
     {L"STATIC", HELP_TEXT, 0, 0, 14, 66, 636, 32, FONT_PLAIN, nullptr},
     {L"STATIC", START_LABEL, 0, 0, 14, 104, 60, 18, FONT_BOLD, nullptr},
-    {L"EDIT", L"", IDC_START, WS_BORDER | ES_CENTER | TAB_STOP, 14, 122, 110, 28, FONT_MONO, &g_start},
+    {L"EDIT", L"", IDC_START, ES_CENTER | TAB_STOP, 14, 122, 110, 28, FONT_MONO, &g_start},
     {L"STATIC", L"→", 0, SS_CENTER, 130, 128, 30, 18, FONT_PLAIN, nullptr},
     {L"STATIC", END_LABEL, 0, 0, 166, 104, 60, 18, FONT_BOLD, nullptr},
-    {L"EDIT", L"", IDC_END, WS_BORDER | ES_CENTER | TAB_STOP, 166, 122, 110, 28, FONT_MONO, &g_end},
+    {L"EDIT", L"", IDC_END, ES_CENTER | TAB_STOP, 166, 122, 110, 28, FONT_MONO, &g_end},
     {L"STATIC", QUALITY_LABEL, 0, 0, 306, 104, 100, 18, FONT_BOLD, nullptr},
     {L"COMBOBOX", L"", IDC_QUALITY, WS_VSCROLL | CBS_DROPDOWNLIST | TAB_STOP, 306, 122, 160, 200, FONT_PLAIN,
      &g_quality},
@@ -83,8 +86,8 @@ static const ControlSpec CONTROLS[] = {
     // are: an "&" in them is no access key.
     {L"STATIC", L"", IDC_STATUS, SS_NOPREFIX | WS_GROUP, 306, 245, 344, 20, FONT_MONO, &g_status},
     {PROGRESS_CLASSW, nullptr, IDC_PROGRESS, PBS_SMOOTH, 14, 280, 636, 14, FONT_UNSET, &g_progress},
-    {L"EDIT", L"", IDC_LOG, WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | TAB_STOP, 14, 302,
-     636, 250, FONT_MONO, &g_log},
+    {L"EDIT", L"", IDC_LOG, WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | TAB_STOP, 14, LOG_TOP,
+     636, LOG_HEIGHT, FONT_MONO, &g_log},
     // One line: a long clips folder ends in "..." rather than under the button.
     {L"STATIC", L"", IDC_FOOT, SS_ENDELLIPSIS | SS_NOPREFIX, 14, 560, 506, 20, FONT_PLAIN, &g_foot},
 };
@@ -94,10 +97,17 @@ enum { CONTROL_COUNT = sizeof CONTROLS / sizeof CONTROLS[0] };
 // Every control, labels included, in table order: a new DPI moves them all.
 static HWND s_controls[CONTROL_COUNT];
 
+// Under visual styles an edit field with WS_BORDER gets a flat black
+// frame; the client edge is the themed one.
+static DWORD frame_of(const wchar_t* cls)
+{
+    return lstrcmpiW(cls, L"EDIT") == 0 ? WS_EX_CLIENTEDGE : 0;
+}
+
 static HWND create_child(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int width,
                          int height, int id)
 {
-    return CreateWindowExW(0, cls, text, style | WS_CHILD | WS_VISIBLE, x, y, width, height, g_main,
+    return CreateWindowExW(frame_of(cls), cls, text, style | WS_CHILD | WS_VISIBLE, x, y, width, height, g_main,
                            (HMENU)(INT_PTR)id, GetModuleHandleW(nullptr), nullptr);
 }
 
@@ -131,11 +141,33 @@ static HWND make_control(const ControlSpec& spec)
 }
 
 // Where a control sits at dpi. The edges are scaled rather than the width,
-// so that controls which end in one line at 96 DPI still do.
-static RECT placed_at(const ControlSpec& spec, int dpi)
+// so that controls which end in one line at 96 DPI still do. The log gives
+// up shrink pixels of its height, and what lies below it moves up as much.
+static RECT placed_at(const ControlSpec& spec, int dpi, int shrink)
 {
-    return RECT{scale_to_dpi(spec.x, dpi), scale_to_dpi(spec.y, dpi), scale_to_dpi(spec.x + spec.width, dpi),
-                scale_to_dpi(spec.y + spec.height, dpi)};
+    RECT at = {scale_to_dpi(spec.x, dpi), scale_to_dpi(spec.y, dpi), scale_to_dpi(spec.x + spec.width, dpi),
+               scale_to_dpi(spec.y + spec.height, dpi)};
+    if (spec.handle == &g_log)
+        at.bottom -= shrink;
+    else if (spec.y >= LOG_BOTTOM)
+        OffsetRect(&at, 0, -shrink);
+    return at;
+}
+
+// How much the log must give up so that the window, at layout, ends above
+// the bottom of the screen's work area: at a large text size the whole
+// layout would not fit even a tall screen. The log scrolls, and keeps a
+// few lines.
+static int log_shrink(int layout, int dpi)
+{
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoW(MonitorFromWindow(g_main, MONITOR_DEFAULTTONEAREST), &monitor))
+        return 0;
+    int over = outer_size(g_main, 0, scale_to_dpi(CLIENT_HEIGHT, layout), dpi).cy -
+               (monitor.rcWork.bottom - monitor.rcWork.top);
+    int most = scale_to_dpi(LOG_HEIGHT - LOG_LEAST_HEIGHT, layout);
+    return over <= 0 ? 0 : over < most ? over : most;
 }
 
 static void fill_combo(HWND combo, const wchar_t* const* names, int count, int selected)
@@ -166,19 +198,29 @@ void create_controls()
     }
     set_initial_states();
     // Made at their 96-DPI places; from here on one pass places them for
-    // the window's DPI, now and whenever the window moves to another screen.
-    rescale_controls(window_dpi(g_main));
+    // the window's DPI and text size, now and whenever either changes.
+    rescale_controls(layout_dpi(), window_dpi(g_main));
 }
 
-void rescale_controls(int dpi)
+void create_window_contents()
 {
+    int dpi = window_dpi(g_main);
+    create_fonts(dpi);
+    set_window_icons(g_main, dpi);
+    create_controls();
+}
+
+void rescale_controls(int layout, int dpi)
+{
+    int shrink = log_shrink(layout, dpi);
     for (int i = 0; i < CONTROL_COUNT; ++i) {
-        RECT at = placed_at(CONTROLS[i], dpi);
+        RECT at = placed_at(CONTROLS[i], layout, shrink);
         SetWindowPos(s_controls[i], nullptr, at.left, at.top, at.right - at.left, at.bottom - at.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
         if (CONTROLS[i].font != FONT_UNSET)
             SendMessageW(s_controls[i], WM_SETFONT, (WPARAM)font_of(CONTROLS[i].font), TRUE);
     }
+    fit_client_area(g_main, scale_to_dpi(CLIENT_WIDTH, layout), scale_to_dpi(CLIENT_HEIGHT, layout) - shrink, dpi);
 }
 
 void refresh_footer()

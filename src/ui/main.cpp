@@ -3,6 +3,7 @@
 // message loop.
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
 #include <stdlib.h>
 #include <wchar.h>
 #include "jobs/bootstrap.h"
@@ -60,19 +61,16 @@ static HWND create_main_window(HINSTANCE instance)
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = WndProc;
     wc.hInstance = instance;
+    // The window gets its icons for its own DPI once it exists.
     wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_TARNVIK));
-    wc.hIconSm = (HICON)LoadImageW(instance, MAKEINTRESOURCEW(IDI_TARNVIK), IMAGE_ICON,
-                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = (HBRUSH)(INT_PTR)(COLOR_BTNFACE + 1);
     wc.lpszClassName = MAIN_CLASS;
     RegisterClassExW(&wc);
-    // The size follows once the window knows the DPI of the screen it is on.
-    HWND window = CreateWindowExW(0, MAIN_CLASS, L"Tarnvik", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, nullptr);
-    if (window)
-        fit_client_area(window, CLIENT_WIDTH, CLIENT_HEIGHT, window_dpi(window));
-    return window;
+    // The size follows once the window knows the DPI of the screen it is on
+    // and the fonts for it.
+    return CreateWindowExW(0, MAIN_CLASS, L"Tarnvik", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT,
+                           CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, nullptr);
 }
 
 static int all_tools_found()
@@ -105,8 +103,8 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
         case IDC_CUT:
             on_cut_button();
             return 0;
-        case IDCANCEL:  // Esc, as the message loop's dialog handling sends it
-            on_cancel();
+        case IDCANCEL:  // Esc, as dialog handling sends it
+            cancel_running_work();
             return 0;
         case IDC_OPEN:
             on_open_clips();
@@ -123,6 +121,9 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
     case WM_DPICHANGED:
         on_dpi_changed(LOWORD(wparam), (const RECT*)lparam);
         return 0;
+    case WM_SETTINGCHANGE:
+        on_setting_change();
+        break;
     case DM_GETDEFID:
         return on_get_default_id();
     case WM_NEXTDLGCTL:
@@ -161,11 +162,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
     put_program_folder_on_path();
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
+    // The shell's ShellExecuteW, which opens the clips folders, asks for COM
+    // on the thread that calls it.
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     g_main = create_main_window(instance);
     if (!g_main)
         return 0;
-    create_fonts(window_dpi(g_main));
-    create_controls();
+    create_window_contents();
     refresh_footer();
     ShowWindow(g_main, show);
     // A download that could not be saved is not offered.
@@ -177,10 +180,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
     }
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (take_escape(&message))
+            continue;
         if (!IsDialogMessageW(g_main, &message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
     }
+    if (SUCCEEDED(com))
+        CoUninitialize();
     return 0;
 }

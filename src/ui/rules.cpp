@@ -79,9 +79,12 @@ int find_media_file(const wchar_t* folder, wchar_t* name, unsigned long long* si
     return found;
 }
 
-void format_done(const wchar_t* name, unsigned long long size, wchar_t* out, size_t cap)
+void format_done(const wchar_t* name, unsigned long long size, long width, MeasureText measure, void* context,
+                 wchar_t* out, size_t cap)
 {
-    format_text(out, cap, L"done — %ls (%.1f MB)", name, (double)size / 1000000.0);
+    wchar_t megabytes[32];
+    format_text(megabytes, L" (%.1f MB)", (double)size / 1000000.0);
+    fit_name_in_line(L"done — ", name, megabytes, width, measure, context, out, cap);
 }
 
 void build_footer(wchar_t (&out)[FOOTER_CAP])

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include "jobs/globals.h"
 #include "text/bounded.h"
+#include "text/ellipsis.h"
 #include "text/footer.h"
 
 // Extensions that count as a finished media file, each with its dot.
@@ -29,8 +30,11 @@ int make_job_folder(const wchar_t* clipsdir, unsigned long tick, wchar_t* outdir
 // folder holds none or cannot be listed.
 int find_media_file(const wchar_t* folder, wchar_t* name, unsigned long long* size);
 
-// "done — NAME (N.N MB)" into out (cap characters, always terminated).
-void format_done(const wchar_t* name, unsigned long long size, wchar_t* out, size_t cap);
+// "done — NAME (N.N MB)" into out (cap characters, always terminated), on
+// one line of width as measure counts it: a long name is shortened with
+// "…", so that the size always shows.
+void format_done(const wchar_t* name, unsigned long long size, long width, MeasureText measure, void* context,
+                 wchar_t* out, size_t cap);
 
 // The footer line for the tools as they are now, yt-dlp's age counted to
 // today by the system clock.

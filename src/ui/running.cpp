@@ -12,7 +12,11 @@ void show_running(Running what)
     // While work runs, the one thing to start is stopping it.
     SetWindowTextW(g_cut, what == RUNNING_NOTHING ? CUT_CLIP_TEXT : CANCEL_TEXT);
     EnableWindow(g_cut, TRUE);
-    EnableWindow(g_update, what == RUNNING_NOTHING);
+    // "Update tools" pressed from the keyboard hands the focus to "Cancel".
+    if (what == RUNNING_NOTHING)
+        enable_control(g_update);
+    else
+        disable_control(g_update, g_cut);
 }
 
 int start_worker(Running what, LPTHREAD_START_ROUTINE routine, void* param, const wchar_t* status)

@@ -64,8 +64,13 @@ HWND mk(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y,
 // Creates every control of the window in its fixed order and initial state,
 // placed for the window's DPI.
 void create_controls();
-// Moves every control to its place at dpi and gives it its font again.
-void rescale_controls(int dpi);
+// The fonts, the client area, the icons and every control of g_main, for
+// its DPI and the user's text size.
+void create_window_contents();
+// Moves every control to its place at layout (see layout_dpi), gives it
+// its font again, and sizes the client area around them; dpi is the
+// window's own, for its frame.
+void rescale_controls(int layout, int dpi);
 // Writes which tools are present into the footer line.
 void refresh_footer();
 
@@ -77,6 +82,9 @@ const wchar_t* report_unwritable(const wchar_t* folder);
 
 // WM_DPICHANGED: new fonts, the controls moved, the window placed at suggested.
 void on_dpi_changed(int dpi, const RECT* suggested);
+// WM_SETTINGCHANGE: a new text size gives new fonts, and the controls and
+// the client area grow or shrink with them.
+void on_setting_change();
 
 // Keyboard: DM_GETDEFID (the button Enter presses), WM_NEXTDLGCTL, and the
 // control that gets the focus back when the window is active again.
@@ -84,12 +92,23 @@ LRESULT on_get_default_id();
 void on_next_control(WPARAM wparam, LPARAM lparam);
 void on_activate(WPARAM wparam);
 void on_focus();
+// The message loop's Esc: an Esc key pressed anywhere in the window, the
+// log included, cancels what runs and goes no further (the multi-line log
+// would answer it by closing the window). 1 when msg was such a key.
+int take_escape(const MSG* msg);
+// Disables control; if it has the focus, the focus moves to focus_to first.
+void disable_control(HWND control, HWND focus_to);
+// Enables control; a focus that disable_control moved off it comes back,
+// unless the user has moved it on since.
+void enable_control(HWND control);
 
 // User commands (WM_COMMAND).
 // The "Cut clip" button: cuts a clip, or cancels what runs.
 void on_cut_button();
-// Cancel (the button or Esc): stops the running worker; nothing when idle.
-void on_cancel();
+// Cancel, from the button or Esc wherever the focus is: stops whatever runs
+// in the background, and does nothing when nothing runs. Work of any new
+// kind that Esc should stop is stopped here too.
+void cancel_running_work();
 void on_cut_clip();
 void on_open_clips();
 void on_quality_change();

@@ -67,6 +67,28 @@ static void log_failure_hint(int cause)
         append_to_log(hint);
 }
 
+static long width_in_status(const wchar_t* text, size_t length, void* dc)
+{
+    SIZE size = {0, 0};
+    GetTextExtentPoint32W((HDC)dc, text, (int)length, &size);
+    return size.cx;
+}
+
+// The status line wraps a text wider than itself, which would push the
+// size out of sight.
+static void show_done(const wchar_t* name, unsigned long long size)
+{
+    wchar_t done[DONE_TEXT_CAP];
+    RECT room;
+    GetClientRect(g_status, &room);
+    HDC dc = GetDC(g_status);
+    HGDIOBJ old = SelectObject(dc, (HFONT)SendMessageW(g_status, WM_GETFONT, 0, 0));
+    format_done(name, size, room.right, width_in_status, dc, done, DONE_TEXT_CAP);
+    SelectObject(dc, old);
+    ReleaseDC(g_status, dc);
+    SetWindowTextW(g_status, done);
+}
+
 // 0 when the folder holds no finished file.
 static int report_result(const wchar_t* folder)
 {
@@ -74,10 +96,8 @@ static int report_result(const wchar_t* folder)
     unsigned long long size = 0;
     if (!find_media_file(folder, name, &size))
         return 0;
-    wchar_t done[DONE_TEXT_CAP];
-    format_done(name, size, done, DONE_TEXT_CAP);
     SendMessageW(g_progress, PBM_SETPOS, PROGRESS_FULL, 0);
-    SetWindowTextW(g_status, done);
+    show_done(name, size);
     ShellExecuteW(nullptr, L"open", folder, nullptr, nullptr, SW_SHOWNORMAL);
     return 1;
 }

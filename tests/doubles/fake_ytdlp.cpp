@@ -14,12 +14,18 @@
 //                         line at a time (a line ends after "\n", or after a
 //                         "\r" that no "\n" follows, as ffmpeg's status does)
 //   delay <ms>            pause after each transcript line (default 0)
+//   pace <file>           before transcript line N, and once more after the
+//                         last, writes the line "[pace] N" and waits until
+//                         <file> holds a number of N or more: a watcher
+//                         that reads the window sees the state after every
+//                         line, however slow either side is
 //   say <text>            writes the text and "\n" in UTF-8 after the
 //                         transcript; may be given several times
 //   media <name> <bytes>  writes a file of that many bytes, named <name>, into
 //                         the folder of the "-o" template; may be repeated
 //   sleep <ms>            waits before exiting, so a job can be kept running
 //   exit <code>           the exit code (default 0)
+#include <cstdlib>
 #include "double_script.h"
 
 static void write_out(const std::string& bytes)
@@ -28,7 +34,19 @@ static void write_out(const std::string& bytes)
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), (DWORD)bytes.size(), &put, nullptr);
 }
 
-static void replay(const std::wstring& path, DWORD delay_ms)
+// Waits until the watcher has written a number of at least line into
+// file. A watcher that is gone stops holding the job after two minutes.
+static void await_pace(const std::wstring& file, unsigned long line)
+{
+    write_out("[pace] " + std::to_string(line) + "\n");
+    DWORD started = GetTickCount();
+    std::string seen;
+    while (!(read_bytes(file, seen) && strtoul(seen.c_str(), nullptr, 10) >= line) &&
+           GetTickCount() - started < 120000)
+        Sleep(2);
+}
+
+static void replay(const std::wstring& path, DWORD delay_ms, const std::wstring& pace_file)
 {
     std::string bytes;
     if (!read_bytes(path, bytes)) {
@@ -36,11 +54,14 @@ static void replay(const std::wstring& path, DWORD delay_ms)
         return;
     }
     size_t start = 0;
+    unsigned long lines = 0;
     for (size_t i = 0; i < bytes.size(); i++) {
         bool ends = bytes[i] == '\n' ||
                     (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n'));
         if (!ends)
             continue;
+        if (!pace_file.empty())
+            await_pace(pace_file, ++lines);
         write_out(bytes.substr(start, i + 1 - start));
         start = i + 1;
         if (delay_ms)
@@ -48,6 +69,8 @@ static void replay(const std::wstring& path, DWORD delay_ms)
     }
     if (start < bytes.size())
         write_out(bytes.substr(start));
+    if (!pace_file.empty())
+        await_pace(pace_file, ++lines);
 }
 
 // The folder part of the "-o" template, "." (the current folder) when it
@@ -97,10 +120,13 @@ int wmain(int argc, wchar_t** argv)
     std::wstring here = own_folder();
     std::vector<ScriptLine> script = read_script(L"yt-dlp.script");
     DWORD delay_ms = 0, sleep_ms = 0;
+    std::wstring pace_file;
     int exit_code = 0;
     for (const ScriptLine& s : script) {
         if (s.word == L"delay")
             delay_ms = (DWORD)_wtol(s.rest.c_str());
+        if (s.word == L"pace")
+            pace_file = resolve_in(here, s.rest);
         if (s.word == L"sleep")
             sleep_ms = (DWORD)_wtol(s.rest.c_str());
         if (s.word == L"exit")
@@ -117,7 +143,7 @@ int wmain(int argc, wchar_t** argv)
             spawn(s.rest);
     for (const ScriptLine& s : script)
         if (s.word == L"transcript")
-            replay(resolve_in(here, s.rest), delay_ms);
+            replay(resolve_in(here, s.rest), delay_ms, pace_file);
     for (const ScriptLine& s : script)
         if (s.word == L"say")
             write_out(to_utf8(s.rest + L"\n"));

@@ -5,7 +5,9 @@
 #include "support/doubles.h"
 #include "support/programs.h"
 
-enum { POLL_MS = 5, LAUNCH_TIMEOUT_MS = 20000, REPLY_TIMEOUT_MS = 10000 };
+// Upper bounds only: they end a wait for something that never comes, and
+// are long enough for a machine under heavy load.
+enum { POLL_MS = 5, LAUNCH_TIMEOUT_MS = 60000, REPLY_TIMEOUT_MS = 30000, FOREGROUND_TIMEOUT_MS = 30000 };
 // The ids of the two controls the driver reads without being told.
 enum { ID_LOG = 112, ID_PROGRESS = 114 };
 
@@ -196,12 +198,6 @@ void ui_command(const UiApp& app, int id)
     send(app.main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)ui_control(app, id));
 }
 
-void ui_press_escape(const UiApp& app)
-{
-    PostMessageW(app.main, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-    PostMessageW(app.main, WM_KEYUP, VK_ESCAPE, 0xC0010001);
-}
-
 void ui_select(const UiApp& app, int id, int index)
 {
     HWND combo = ui_control(app, id);
@@ -216,7 +212,11 @@ int ui_selection(const UiApp& app, int id)
 
 std::vector<std::wstring> ui_items(const UiApp& app, int id)
 {
-    HWND combo = ui_control(app, id);
+    return ui_items(ui_control(app, id));
+}
+
+std::vector<std::wstring> ui_items(HWND combo)
+{
     std::vector<std::wstring> items;
     int count = (int)send(combo, CB_GETCOUNT, 0, 0);
     for (int i = 0; i < count; ++i) {
@@ -257,20 +257,46 @@ static INPUT key_input(WORD key, DWORD flags)
     return input;
 }
 
-void ui_activate(const UiApp& app)
+bool ui_activate(const UiApp& app)
 {
-    SetForegroundWindow(app.main);
+    // Wine hands the foreground to whichever window it likes when another
+    // one comes or goes, and finishes a switch only when the window's own
+    // thread gets to it: keys sent before then go elsewhere.
+    return wait_until(
+        [&] {
+            if (GetForegroundWindow() != app.main)
+                SetForegroundWindow(app.main);
+            return GetForegroundWindow() == app.main && ui_focus(app) != 0;
+        },
+        FOREGROUND_TIMEOUT_MS);
 }
 
-void ui_keys(const UiApp& app, std::initializer_list<WORD> keys)
+std::wstring ui_foreground()
+{
+    HWND window = GetForegroundWindow();
+    wchar_t cls[64] = {0};
+    DWORD pid = 0;
+    GetClassNameW(window, cls, 63);
+    GetWindowThreadProcessId(window, &pid);
+    return std::wstring(L"the foreground window is ") + (window ? cls : L"none") + L" of process " +
+           std::to_wstring(pid);
+}
+
+bool ui_keys(const UiApp& app, std::initializer_list<WORD> keys)
 {
     std::vector<INPUT> inputs;
     for (WORD key : keys)
         inputs.push_back(key_input(key, 0));
     for (auto key = keys.end(); key != keys.begin();)
         inputs.push_back(key_input(*--key, KEYEVENTF_KEYUP));
-    ui_activate(app);
-    SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT));
+    if (!ui_activate(app))
+        return false;
+    return SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT)) == inputs.size();
+}
+
+bool ui_keys_focus(const UiApp& app, std::initializer_list<WORD> keys, int id)
+{
+    return ui_keys(app, keys) && wait_until([&] { return ui_focus(app) == id; }, FOREGROUND_TIMEOUT_MS);
 }
 
 int ui_focus(const UiApp& app)

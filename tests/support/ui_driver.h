@@ -46,21 +46,26 @@ void ui_set_text(const UiApp& app, int id, const std::wstring& text);
 void ui_click(const UiApp& app, int id);
 // The WM_COMMAND a button click sends, delivered even to a disabled button's id.
 void ui_command(const UiApp& app, int id);
-// Esc pressed while the window is active: goes through its message loop.
-void ui_press_escape(const UiApp& app);
 // Selects entry index and sends the CBN_SELCHANGE a user's choice sends.
 void ui_select(const UiApp& app, int id, int index);
 int ui_selection(const UiApp& app, int id);
 std::vector<std::wstring> ui_items(const UiApp& app, int id);
+std::vector<std::wstring> ui_items(HWND combo);
 bool ui_checked(const UiApp& app, int id);
 bool ui_enabled(const UiApp& app, int id);
 int ui_progress(const UiApp& app);
 void ui_set_progress(const UiApp& app, int position);
-// Brings app's window to the front, as a click on its title would.
-void ui_activate(const UiApp& app);
+// Brings app's window to the front, as a click on its title would, and
+// waits until it is there with one of its controls focused.
+bool ui_activate(const UiApp& app);
+// Which window is in front, in words, for a failure message.
+std::wstring ui_foreground();
 // Brings app's window to the front and types keys as the keyboard does:
 // each held down in turn, then all let go (VK_SHIFT, VK_TAB is Shift+Tab).
-void ui_keys(const UiApp& app, std::initializer_list<WORD> keys);
+// False when the window never came to the front.
+bool ui_keys(const UiApp& app, std::initializer_list<WORD> keys);
+// Types keys and waits until control id has the focus; false when it never gets it.
+bool ui_keys_focus(const UiApp& app, std::initializer_list<WORD> keys, int id);
 // The id of app's control that has the keyboard focus; 0 when none has.
 int ui_focus(const UiApp& app);
 // The log's lines (its text split at "\r\n"; a last empty piece is dropped).

@@ -22,7 +22,7 @@ TEST(ProgramFile, ManifestAsksForVisualStylesAndPerMonitorScaling)
 {
     std::string manifest = resource(1, RT_MANIFEST);
     for (const char* part : {"name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
-                             ">PerMonitorV2</dpiAwareness>", ">true</dpiAware>",
+                             ">PerMonitorV2, PerMonitor</dpiAwareness>", ">true</dpiAware>",
                              "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>", "level=\"asInvoker\""})
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
 }

@@ -152,18 +152,27 @@ TEST_F(RulesTest, NoMediaFileOrNoFolderFindsNothing)
     EXPECT_EQ(find_media_file((dir + L"\\gone").c_str(), name, &size), 0);
 }
 
-TEST(DoneText, SizeInDecimalMegabytesWithOneDecimal)
+// One unit a character: the status line's fixed-pitch font.
+long characters(const wchar_t*, size_t length, void*)
+{
+    return (long)length;
+}
+
+TEST(DoneText, SizeInDecimalMegabytesWithOneDecimalAndAlwaysInSight)
 {
     wchar_t text[324];
-    format_done(L"clip.mp4", 1234567, text, 324);
+    format_done(L"clip.mp4", 1234567, 40, characters, nullptr, text, 324);
     EXPECT_STREQ(text, L"done — clip.mp4 (1.2 MB)");
-    format_done(L"x.webm", 0, text, 324);
+    format_done(L"x.webm", 0, 40, characters, nullptr, text, 324);
     EXPECT_STREQ(text, L"done — x.webm (0.0 MB)");
-    format_done(L"big.mkv", 5000000000ull, text, 324);
+    format_done(L"big.mkv", 5000000000ull, 40, characters, nullptr, text, 324);
     EXPECT_STREQ(text, L"done — big.mkv (5000.0 MB)");
+    format_done(L"A rather long video title [abc123].mp4", 2621440, 40, characters, nullptr, text, 324);
+    EXPECT_STREQ(text, L"done — A rather long video….mp4 (2.6 MB)");
     std::wstring long_name(320, L'n');
-    format_done(long_name.c_str(), 1, text, 324);
-    EXPECT_EQ(wcslen(text), 323u) << "cut, but terminated";
+    format_done(long_name.c_str(), 1, 1000, characters, nullptr, text, 324);
+    EXPECT_EQ(wcslen(text), 323u) << "the buffer's end cuts the name, not the size";
+    EXPECT_EQ(std::wstring(text).substr(312), L"n… (0.0 MB)");
 }
 
 TEST_F(RulesTest, FooterNamesReadyAndMissingTools)

@@ -5,6 +5,8 @@
 #include "ui_shared.h"
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
+#include <cstdint>
+#include <cwchar>
 #include "proc/tools.h"
 #include "support/programs.h"
 
@@ -177,23 +179,65 @@ DWORD child_process(DWORD parent_pid, const wchar_t* exe_name)
     return found;
 }
 
-JobView watch_job(const UiApp& app, DWORD timeout_ms)
+// The number of the last "[pace] N" line in the log from line first on; 0
+// when there is none.
+static unsigned long last_pace_mark(const UiApp& app, size_t first)
 {
+    std::vector<std::wstring> log = ui_log_lines(app);
+    for (size_t i = log.size(); i > first; --i)
+        if (log[i - 1].rfind(L"[pace] ", 0) == 0)
+            return wcstoul(log[i - 1].c_str() + 7, nullptr, 10);
+    return 0;
+}
+
+// paced: the job's marks begin at log line first (SIZE_MAX: not paced).
+static JobView watch(const UiApp& app, DWORD timeout_ms, size_t first)
+{
+    bool paced = first != SIZE_MAX;
     JobView view;
     view.ended = wait_until(
         [&] {
             // The button is read first: once it is back, the outcome is already on screen.
             bool idle = ui_text(app, ID_CUT) == CUT_CLIP_BUTTON;
+            // Read before the state: the log's last mark says which line the state follows.
+            unsigned long mark = paced ? last_pace_mark(app, first) : 0;
             std::wstring status = ui_text(app, ID_STATUS);
             int position = ui_progress(app);
             if (view.statuses.empty() || view.statuses.back() != status)
                 view.statuses.push_back(status);
             if (view.positions.empty() || view.positions.back() != position)
                 view.positions.push_back(position);
+            if (mark)
+                write_file(app.dir + L"\\pace.txt", std::to_string(mark));
             return idle;
         },
         timeout_ms);
     return view;
+}
+
+JobView watch_job(const UiApp& app, DWORD timeout_ms)
+{
+    return watch(app, timeout_ms, SIZE_MAX);
+}
+
+JobView watch_paced_job(const UiApp& app, size_t log_lines_before, DWORD timeout_ms)
+{
+    return watch(app, timeout_ms, log_lines_before);
+}
+
+bool is_done_status(const std::wstring& status, const std::wstring& name, const std::wstring& size)
+{
+    const std::wstring before = L"done — ", after = L" (" + size + L")";
+    if (status.size() < before.size() + after.size() || status.compare(0, before.size(), before) != 0 ||
+        status.compare(status.size() - after.size(), after.size(), after) != 0)
+        return false;
+    std::wstring shown = status.substr(before.size(), status.size() - before.size() - after.size());
+    size_t mark = shown.find(L'…');
+    if (mark == std::wstring::npos)
+        return shown == name;
+    std::wstring head = shown.substr(0, mark), tail = shown.substr(mark + 1);
+    return head.size() + tail.size() < name.size() && name.compare(0, head.size(), head) == 0 &&
+           name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 bool script_ytdlp(const std::wstring& dir, const TextLines& lines)

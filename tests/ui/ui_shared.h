@@ -14,7 +14,9 @@ enum {
     ID_STATUS = 111, ID_LOG = 112, ID_FOOT = 113, ID_PROGRESS = 114, ID_UPDATE = 115
 };
 
-enum { JOB_TIMEOUT_MS = 60000, SHORT_TIMEOUT_MS = 10000 };
+// Upper bounds for waits on things that come: long, so that only what never
+// comes fails, even on a machine under heavy load.
+enum { JOB_TIMEOUT_MS = 180000, SHORT_TIMEOUT_MS = 60000 };
 
 inline const wchar_t FAILED_STATUS[] = L"failed — see log below";
 inline const wchar_t STARTING_STATUS[] = L"starting…";
@@ -50,6 +52,18 @@ struct JobView {
     bool ended;
 };
 JobView watch_job(const UiApp& app, DWORD timeout_ms);
+// The same for a job whose fake yt-dlp was told PACED: each of its
+// transcript lines waits until the window's state after the line before has
+// been read, so no state that lasts one line is missed. The log held
+// log_lines_before lines before the job started, and the program folder no
+// pace.txt.
+JobView watch_paced_job(const UiApp& app, size_t log_lines_before, DWORD timeout_ms);
+// The script line that makes the fake yt-dlp wait for watch_paced_job.
+inline const wchar_t PACED[] = L"pace pace.txt";
+
+// Whether status is "done — NAME (SIZE)" for name, whole or shortened with
+// "…" (keeping its start and end) to fit the status line.
+bool is_done_status(const std::wstring& status, const std::wstring& name, const std::wstring& size);
 
 // Writes dir\yt-dlp.script from lines, and has the fake note the folder it
 // runs in.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <algorithm>
+#include <cwchar>
 #include "jobs/globals.h"
 #include "ui/window.h"
 #include "ui_shared.h"
@@ -125,10 +127,31 @@ bool start_at_dpi(UiApp& app, const wchar_t* name, DWORD dpi)
 // Types keys into app and returns the id of the control the focus moved to.
 int focus_after(const UiApp& app, std::initializer_list<WORD> keys)
 {
+    EXPECT_TRUE(ui_activate(app)) << ui_foreground();
     int before = ui_focus(app);
-    ui_keys(app, keys);
-    wait_until([&] { return ui_focus(app) != before; }, SHORT_TIMEOUT_MS);
+    EXPECT_TRUE(ui_keys(app, keys)) << ui_foreground();
+    wait_until(
+        [&] {
+            int now = ui_focus(app);
+            return now != before && now != 0;
+        },
+        SHORT_TIMEOUT_MS);
     return ui_focus(app);
+}
+
+// The clip of the 100 % screenshot, cut in app, for one of the README's
+// other screenshots, docs\png; app is closed afterwards.
+void screenshot_after_a_clip(UiApp& app, const wchar_t* png)
+{
+    EXPECT_TRUE(script_ytdlp(app.dir, {L"transcript " TEST_DATA_DIR L"\\transcripts\\merge-separate.txt",
+                                       L"media Café – Ünïcode [Café – Ünïcode].mp4 2621440"}));
+    ui_set_text(app, ID_URL, L"https://example.com/watch?v=demo");
+    ui_set_text(app, ID_START, L"0");
+    ui_set_text(app, ID_END, L"0:12");
+    ui_click(app, ID_CUT);
+    EXPECT_TRUE(watch_job(app, JOB_TIMEOUT_MS).ended);
+    EXPECT_TRUE(ui_screenshot(app.main, TEST_DATA_DIR L"\\..\\..\\docs\\" + std::wstring(png)));
+    ui_close(app, SHORT_TIMEOUT_MS);
 }
 
 class WindowTest : public ::testing::Test {
@@ -225,21 +248,134 @@ TEST(ScaledWindow, At150PercentTheClientAreaAndEveryControlAreHalfAsLargeAgain)
             EXPECT_NEAR(rect.bottom, (row.y + row.height) * 1.5, 1.0);
         }
     }
-    // The clip of the 100 % screenshot, for the README's 150 % one.
-    ASSERT_TRUE(script_ytdlp(scaled.dir, {L"transcript " TEST_DATA_DIR L"\\transcripts\\merge-separate.txt",
-                                          L"media Café – Ünïcode [Café – Ünïcode].mp4 2621440"}));
-    ui_set_text(scaled, ID_URL, L"https://example.com/watch?v=demo");
-    ui_set_text(scaled, ID_START, L"0");
-    ui_set_text(scaled, ID_END, L"0:12");
-    ui_click(scaled, ID_CUT);
-    EXPECT_TRUE(watch_job(scaled, JOB_TIMEOUT_MS).ended);
-    EXPECT_TRUE(ui_screenshot(scaled.main, TEST_DATA_DIR L"\\..\\..\\docs\\tarnvik-window-150.png"));
-    ui_close(scaled, SHORT_TIMEOUT_MS);
+    screenshot_after_a_clip(scaled, L"tarnvik-window-150.png");
+}
+
+NONCLIENTMETRICSW message_metrics()
+{
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    return metrics;
+}
+
+// The message font as Windows' "Make text bigger" at percent makes it from
+// its 9-point default, for this process and for every Tarnvik started
+// until the next call (Wine keeps a setting made without
+// SPIF_UPDATEINIFILE for the session).
+void set_text_size(const NONCLIENTMETRICSW& normal, int percent)
+{
+    NONCLIENTMETRICSW metrics = normal;
+    metrics.lfMessageFont.lfHeight = -MulDiv(12, percent, 100);
+    wcscpy(metrics.lfMessageFont.lfFaceName, L"Tahoma");
+    SystemParametersInfoW(SPI_SETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+}
+
+void restore_text_size(NONCLIENTMETRICSW normal)
+{
+    SystemParametersInfoW(SPI_SETNONCLIENTMETRICS, sizeof normal, &normal, 0);
+}
+
+// Room for the box of a check box, or the edges of a push button, beside the text.
+const int BUTTON_EDGES = 16;
+
+// A control's text as the control lays it out, in the font it has: a
+// static wraps it to its width, a button keeps it on one line beside its
+// box or between its edges, a field or list shows one line of its font.
+void expect_text_fits(HWND control)
+{
+    std::wstring cls = class_of(control), text = ui_text(control);
+    if (cls == PROGRESS_CLASSW)
+        return;  // draws no text
+    DWORD style = (DWORD)GetWindowLongW(control, GWL_STYLE);
+    RECT room, need = {0, 0, 0, 0};
+    GetClientRect(control, &room);
+    need.right = room.right;
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, (HFONT)SendMessageW(control, WM_GETFONT, 0, 0));
+    TEXTMETRICW metrics;
+    GetTextMetricsW(dc, &metrics);
+    if (_wcsicmp(cls.c_str(), L"Static") == 0) {
+        // An empty line must still hold a line; the footer shortens itself with "...".
+        if (text.empty() || (style & SS_ENDELLIPSIS))
+            text = L"Xg";
+        DrawTextW(dc, text.c_str(), -1, &need, DT_CALCRECT | DT_WORDBREAK | (style & SS_NOPREFIX ? DT_NOPREFIX : 0));
+    } else if (_wcsicmp(cls.c_str(), L"Button") == 0) {
+        DrawTextW(dc, text.c_str(), -1, &need, DT_CALCRECT | DT_SINGLELINE);
+        need.right += BUTTON_EDGES;
+    } else {
+        need.bottom = metrics.tmHeight;
+        bool list = _wcsicmp(cls.c_str(), L"ComboBox") == 0;
+        for (const std::wstring& item : list ? ui_items(control) : std::vector<std::wstring>()) {
+            SIZE size;
+            GetTextExtentPoint32W(dc, item.c_str(), (int)item.size(), &size);
+            need.right = std::max(need.right, size.cx + (LONG)GetSystemMetrics(SM_CXVSCROLL));
+        }
+    }
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    EXPECT_LE(need.right, room.right) << "too wide: " << text.c_str();
+    EXPECT_LE(need.bottom, room.bottom) << "too tall: " << text.c_str();
+}
+
+// What the user's text size does to the window, with the window's own code
+// in a window of this process, where each control's font can be read.
+TEST(TextSize, EveryTextFitsItsControlFrom100To225PercentAndTheWindowGrowsWithIt)
+{
+    const NONCLIENTMETRICSW normal = message_metrics();
+    set_text_size(normal, 100);
+    g_main = CreateWindowExW(0, L"STATIC", L"", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 0, nullptr,
+                             nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(g_main, nullptr);
+    create_window_contents();
+    LONG width_before = 0;
+    for (int percent : {100, 150, 225}) {
+        SCOPED_TRACE(testing::Message() << percent << " %");
+        set_text_size(normal, percent);
+        on_setting_change();  // as WM_SETTINGCHANGE tells the window
+        RECT client;
+        GetClientRect(g_main, &client);
+        EXPECT_GT(client.right, width_before);
+        width_before = client.right;
+        for (HWND child : children_in_order(g_main)) {
+            SCOPED_TRACE(testing::Message() << "control " << GetDlgCtrlID(child) << " " << ui_text(child).c_str());
+            expect_text_fits(child);
+            RECT rect = client_rect_of(child, g_main);
+            EXPECT_LE(rect.right, client.right);
+            EXPECT_LE(rect.bottom, client.bottom);
+        }
+    }
+    restore_text_size(normal);
+    on_setting_change();
+    RECT client;
+    GetClientRect(g_main, &client);
+    EXPECT_EQ(client.right, 664) << "the default text size puts everything back";
+    EXPECT_EQ(client.bottom, 590);
+    DestroyWindow(g_main);
+    g_main = nullptr;
+    for (HFONT font : {g_font, g_bold, g_mono})
+        DeleteObject(font);
+}
+
+// The real program started at 150 % text size, for the README.
+TEST(TextSize, At150PercentTarnvikStartsLarger)
+{
+    const NONCLIENTMETRICSW normal = message_metrics();
+    UiApp large;
+    set_text_size(normal, 150);
+    bool started = start_with_tools(large, L"150 percent text");
+    restore_text_size(normal);
+    ASSERT_TRUE(started);
+    RECT client;
+    GetClientRect(large.main, &client);
+    EXPECT_GT(client.right, 664);
+    EXPECT_NEAR(client.bottom, client.right * 590.0 / 664.0, 2.0) << "the whole layout grows alike";
+    screenshot_after_a_clip(large, L"tarnvik-window-text-150.png");
 }
 
 TEST_F(WindowTest, TabVisitsTheFieldsOptionsButtonsAndLogInOrder)
 {
-    ui_activate(app);
+    ASSERT_TRUE(ui_activate(app)) << ui_foreground();
     ASSERT_TRUE(wait_until([&] { return ui_focus(app) == ID_URL; }, SHORT_TIMEOUT_MS)) << "the URL field comes first";
     const std::vector<int> ORDER = {ID_START,   ID_END, ID_QUALITY, ID_COOKIES, ID_MP4, ID_EXACT,
                                     ID_NOAUDIO, ID_CUT, ID_OPEN,    ID_UPDATE,  ID_LOG, ID_URL};
@@ -265,6 +401,9 @@ TEST_F(WindowTest, MainWindowIsAFixedSizeTarnvikWindow)
     for (int id : {ID_URL, ID_COOKIES, ID_STATUS, ID_PROGRESS, ID_LOG, ID_UPDATE})
         EXPECT_EQ(client_rect_of(ui_control(app, id), app.main).right, 650) << id;
     EXPECT_EQ(client_rect_of(ui_control(app, ID_FOOT), app.main).bottom, 580);
+    // The themed frame of a field; WS_BORDER draws a flat black one under visual styles.
+    for (int id : {ID_URL, ID_START, ID_END, ID_LOG})
+        EXPECT_TRUE(GetWindowLongW(ui_control(app, id), GWL_EXSTYLE) & WS_EX_CLIENTEDGE) << id;
     // The footer line stops short of the button beside it.
     EXPECT_LT(client_rect_of(ui_control(app, ID_FOOT), app.main).right,
               client_rect_of(ui_control(app, ID_UPDATE), app.main).left);
