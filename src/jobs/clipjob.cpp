@@ -11,6 +11,7 @@
 #include "proc/tools.h"
 #include "text/cmdline.h"
 #include "text/format.h"
+#include "text/hints.h"
 
 enum {
     CLIP_LINE_CAP = 32768,
@@ -78,7 +79,12 @@ void build_clip_command(const ClipJob* job, const wchar_t* ytdlp,
 {
     line[0] = L'\0';
     append_arg(line, cap, ytdlp);
-    append_arg(line, cap, job->url);
+    if (job->info_file[0]) {
+        append_arg(line, cap, YTDLP_LOAD_INFO_JSON);
+        append_arg(line, cap, job->info_file);
+    } else {
+        append_arg(line, cap, job->url);
+    }
     for (const wchar_t* option : LEADING_OPTIONS)
         append_arg(line, cap, option);
 
@@ -99,9 +105,14 @@ void build_clip_command(const ClipJob* job, const wchar_t* ytdlp,
         append_arg(line, cap, YTDLP_DOWNLOADER_ARGS);
         append_arg(line, cap, YTDLP_EXACT_CUT_ENCODING);
     }
-    if (wcscmp(job->cookies, NO_COOKIES) != 0) {
+    append_cookie_args(line, cap, job->cookies);
+}
+
+void append_cookie_args(wchar_t* line, size_t cap, const wchar_t* cookies)
+{
+    if (wcscmp(cookies, NO_COOKIES) != 0) {
         append_arg(line, cap, YTDLP_COOKIES_FROM_BROWSER);
-        append_arg(line, cap, job->cookies);
+        append_arg(line, cap, cookies);
     }
 }
 
@@ -120,7 +131,7 @@ static void cut_to_folder(wchar_t* path)
 
 // Returns what WM_APP_CUT_DONE carries: yt-dlp's exit code, 1 when there is
 // no yt-dlp, RUN_FAILED when nothing could be run.
-static unsigned long run_clip(const ClipJob* job)
+static unsigned long run_clip(ClipJob* job)
 {
     wchar_t ytdlp[PATH_CAP];
     if (!find_tool(TOOL_YTDLP, ytdlp)) {
@@ -135,6 +146,16 @@ static unsigned long run_clip(const ClipJob* job)
         cut_to_folder(ffmpeg);
     build_clip_command(job, ytdlp, ffmpeg, line, CLIP_LINE_CAP);
     unsigned long code = run_logged(line, 1);
+    // The kept information holds media addresses that a site lets expire;
+    // the address itself makes yt-dlp fetch fresh ones.
+    if (code != 0 && code != RUN_CANCELLED && job->info_file[0] && failure_cause() == CAUSE_FORBIDDEN) {
+        post_log(L"[tarnvik] the site refused the video information kept from the look-up — trying again "
+                 L"with the address");
+        job->info_file[0] = L'\0';
+        reset_failure_cause();
+        build_clip_command(job, ytdlp, ffmpeg, line, CLIP_LINE_CAP);
+        code = run_logged(line, 1);
+    }
     free(line);
     return code;
 }

@@ -15,6 +15,10 @@ struct ClipJob {
     int noaudio;
     wchar_t cookies[CLIP_COOKIES_CAP];  // browser name, "none" for no cookies
     wchar_t outdir[PATH_CAP];        // the job's own output folder
+    // What a finished look-up of the same address kept: given to yt-dlp in
+    // place of the address, so that it need not look the video up again.
+    // Empty: the address itself.
+    wchar_t info_file[PATH_CAP];
 };
 
 // Builds the yt-dlp command line for job into line (capacity cap).
@@ -22,7 +26,12 @@ struct ClipJob {
 void build_clip_command(const ClipJob* job, const wchar_t* ytdlp,
                         const wchar_t* ffmpeg_dir, wchar_t* line, size_t cap);
 
+// "--cookies-from-browser" and the browser, unless cookies is "none".
+void append_cookie_args(wchar_t* line, size_t cap, const wchar_t* cookies);
+
 // Thread routine; param is a malloc'ed ClipJob that the thread frees.
 // Ends by posting WM_APP_CUT_DONE exactly once; a cancelled job's folder is
-// removed first and its code is RUN_CANCELLED.
+// removed first and its code is RUN_CANCELLED. A run from the kept
+// information that the site refuses (its media addresses have expired) is
+// run once more with the address.
 DWORD WINAPI cut_thread(LPVOID param);

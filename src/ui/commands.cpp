@@ -106,6 +106,16 @@ void on_cut_clip()
         return;
     }
     read_options(job);
+    // Checked against the video's length once the look-up has found it;
+    // without an End, the clip then has a length for the bar.
+    const VideoInfo* video = known_video(job->url, job->cookies);
+    double duration = video ? video->duration : -1;
+    wchar_t past_end[LENGTH_MESSAGE_CAP];
+    if (!times_fit_length(job->start, job->end, duration, past_end)) {
+        refuse(job, past_end);
+        return;
+    }
+    kept_info_file(job->url, job->cookies, job->info_file);
     CreateDirectoryW(g_clipsdir, nullptr);
     // Sharing a folder with another job could report that job's file.
     int made = make_job_folder(g_clipsdir, GetTickCount(), job->outdir);
@@ -118,7 +128,7 @@ void on_cut_clip()
         refuse(job, report_unwritable(g_clipsdir));
         return;
     }
-    g_clip_len = clip_length(job->start, job->end);
+    g_clip_len = clip_length_in(job->start, job->end, duration);
     SendMessageW(g_progress, PBM_SETPOS, 0, 0);
     if (!start_worker(RUNNING_CLIP, cut_thread, job, L"starting…"))
         free(job);

@@ -13,6 +13,8 @@ void show_running(Running what)
     SetWindowTextW(g_cut, what == RUNNING_NOTHING ? CUT_CLIP_TEXT : CANCEL_TEXT);
     EnableWindow(g_cut, TRUE);
     EnableWindow(g_update, what == RUNNING_NOTHING);
+    if (what == RUNNING_NOTHING)
+        resume_lookup();
 }
 
 int start_worker(Running what, LPTHREAD_START_ROUTINE routine, void* param, const wchar_t* status)

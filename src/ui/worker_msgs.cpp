@@ -17,7 +17,7 @@
 
 enum { DONE_TEXT_CAP = 324 };
 
-static void append_to_log(const wchar_t* line)
+void append_to_log(const wchar_t* line)
 {
     // Always at the end, even if the user has selected something above.
     int end = GetWindowTextLengthW(g_log);
@@ -54,14 +54,14 @@ static void show_failure()
 // After the tools' own lines, one of ours says in plain words what most
 // likely went wrong and what to do; the job's log messages have all been
 // handled by now, so it is the last line.
-static void log_failure_hint()
+void log_failure_hint(int cause)
 {
     long age = -1;
     wchar_t ytdlp[PATH_CAP];
     if (!find_tool(TOOL_YTDLP, ytdlp) || !tool_age_days(ytdlp, &age))
         age = -1;
     wchar_t hint[HINT_LINE_CAP];
-    if (build_hint_line(failure_cause(), age, hint))
+    if (build_hint_line(cause, age, hint))
         append_to_log(hint);
 }
 
@@ -88,7 +88,7 @@ void on_cut_done(WPARAM exit_code, LPARAM folder_text)
         SetWindowTextW(g_status, L"cancelled");
     } else if ((DWORD)exit_code != 0 || !folder || !report_result(folder)) {
         show_failure();
-        log_failure_hint();
+        log_failure_hint(failure_cause());
     }
     free((void*)folder);
     show_running(RUNNING_NOTHING);
