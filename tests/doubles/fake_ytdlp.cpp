@@ -27,9 +27,10 @@
 //   field <name> <value>  a field of the video for "--print" templates;
 //                         without one, "title" is "Fake video" and every
 //                         other field "NA", as yt-dlp prints what it lacks
-// and, unless its exit code is set, it prints each "--print" template with the fields put in ("%(name)s"
-// as it is, "%(name)+j" as a JSON string), then writes "<-o>.info.json"
-// for "--write-info-json".
+// and, when its exit code is 0, it prints each "--print" template with the
+// fields put in ("%(name)s" as it is, "%(name)+j" as a JSON string; not
+// when it replays a transcript, which holds yt-dlp's own printed lines),
+// then writes "<-o>.info.json" for "--write-info-json".
 #include "double_script.h"
 
 static void write_out(const std::string& bytes)
@@ -131,7 +132,10 @@ static std::wstring expand_template(std::wstring text, const std::vector<ScriptL
 
 static void answer_lookup(int argc, wchar_t** argv, const std::vector<ScriptLine>& script)
 {
-    for (int i = 1; i + 1 < argc; i++)
+    bool replayed = false;  // a recording holds yt-dlp's own printed lines
+    for (const ScriptLine& s : script)
+        replayed = replayed || s.word == L"transcript";
+    for (int i = 1; i + 1 < argc && !replayed; i++)
         if (wcscmp(argv[i], L"--print") == 0)
             write_out(to_utf8(expand_template(argv[i + 1], script) + L"\n"));
     if (has_option(argc, argv, L"--write-info-json"))

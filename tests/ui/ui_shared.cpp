@@ -4,7 +4,6 @@
 // prefix is left as it was, so Tarnvik run by hand opens real folders.
 #include "ui_shared.h"
 #include <gtest/gtest.h>
-#include <tlhelp32.h>
 #include "proc/tools.h"
 #include "support/programs.h"
 
@@ -160,21 +159,6 @@ std::vector<std::wstring> job_folders(const std::wstring& program_dir)
     } while (FindNextFileW(find, &entry));
     FindClose(find);
     return folders;
-}
-
-DWORD child_process(DWORD parent_pid, const wchar_t* exe_name)
-{
-    DWORD found = 0;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return 0;
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry))
-        if (entry.th32ParentProcessID == parent_pid && _wcsicmp(entry.szExeFile, exe_name) == 0)
-            found = entry.th32ProcessID;
-    CloseHandle(snapshot);
-    return found;
 }
 
 JobView watch_job(const UiApp& app, DWORD timeout_ms)

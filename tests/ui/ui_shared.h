@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 #include "support/doubles.h"
+#include "support/programs.h"
 #include "support/ui_driver.h"
 
 enum {
@@ -39,9 +40,6 @@ bool wait_for_opened_folder(TextLines& folders, DWORD timeout_ms);
 
 // The job folders (every folder) in dir\clips.
 std::vector<std::wstring> job_folders(const std::wstring& program_dir);
-
-// The id of a running process named exe_name whose parent is parent_pid; 0 when none.
-DWORD child_process(DWORD parent_pid, const wchar_t* exe_name);
 
 // What a clip job showed while it ran, until the button read "Cut clip" again.
 struct JobView {
