@@ -12,6 +12,7 @@
 
 namespace {
 
+const wchar_t VIDEO_TITLE[] = L"Café – Ünïcode";
 const wchar_t TITLE[] = L"Café – Ünïcode [Café – Ünïcode]";
 
 std::wstring transcript(const wchar_t* name)
@@ -101,6 +102,7 @@ TEST_F(ClipTest, WholeJobShowsItsStagesAndReportsTheLargestMediaFile)
                                        L"delay 500", std::wstring(L"media ") + TITLE + L".mp4 2621440",
                                        std::wstring(L"media ") + TITLE + L".f1.m4a 900000",
                                        std::wstring(L"media ") + TITLE + L".f0.mp4.part 9000000"}));
+    ASSERT_TRUE(script_lookup(app.dir, {std::wstring(L"field title ") + VIDEO_TITLE, L"field duration 40.0"}));
     size_t folders_before = job_folders(app.dir).size();
     JobView view = cut(L"https://example.com/watch?v=demo", L"0", L"0:12");
     ASSERT_TRUE(view.ended);
@@ -140,6 +142,10 @@ TEST_F(ClipTest, WholeJobShowsItsStagesAndReportsTheLargestMediaFile)
         EXPECT_EQ(line.find(L"time=00:"), std::wstring::npos) << "progress lines stay out of the log";
     EXPECT_NE(log.back().find(L"[tarnvik]"), 0u) << "a clip that worked needs no advice";
 
+    // The look-up waited for the clip; the screenshot shows what it found.
+    EXPECT_TRUE(wait_until([&] { return ui_text(app, ID_LOOKUP) == VIDEO_TITLE + std::wstring(L" — 0:40"); },
+                           JOB_TIMEOUT_MS))
+        << ui_text(app, ID_LOOKUP).c_str();
     ASSERT_TRUE(ui_screenshot(app.main, screenshot_path()));
     unsigned long width, height;
     png_size(screenshot_path(), width, height);

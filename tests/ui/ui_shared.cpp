@@ -185,6 +185,11 @@ bool script_ytdlp(const std::wstring& dir, const TextLines& lines)
     return write_lines(dir + L"\\yt-dlp.script", lines);
 }
 
+bool script_lookup(const std::wstring& dir, const TextLines& lines)
+{
+    return write_lines(dir + L"\\yt-dlp-lookup.script", lines);
+}
+
 TextLines last_ytdlp_args(const std::wstring& dir)
 {
     return read_lines(dir + L"\\args.txt");

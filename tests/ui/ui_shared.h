@@ -12,7 +12,7 @@
 enum {
     ID_URL = 101, ID_START = 102, ID_END = 103, ID_QUALITY = 104, ID_COOKIES = 105,
     ID_MP4 = 106, ID_EXACT = 107, ID_NOAUDIO = 108, ID_CUT = 109, ID_OPEN = 110,
-    ID_STATUS = 111, ID_LOG = 112, ID_FOOT = 113, ID_PROGRESS = 114, ID_UPDATE = 115
+    ID_STATUS = 111, ID_LOG = 112, ID_FOOT = 113, ID_PROGRESS = 114, ID_UPDATE = 115, ID_LOOKUP = 116
 };
 
 enum { JOB_TIMEOUT_MS = 60000, SHORT_TIMEOUT_MS = 10000 };
@@ -51,6 +51,8 @@ JobView watch_job(const UiApp& app, DWORD timeout_ms);
 
 // Writes dir\yt-dlp.script from lines.
 bool script_ytdlp(const std::wstring& dir, const TextLines& lines);
+// Writes dir\yt-dlp-lookup.script, which the fake yt-dlp follows for a look-up.
+bool script_lookup(const std::wstring& dir, const TextLines& lines);
 // The arguments the fake yt-dlp last received (argv[0] first).
 TextLines last_ytdlp_args(const std::wstring& dir);
 // The value after option in args, or empty.
