@@ -2,7 +2,6 @@
 // output (stdout and stderr joined) to the router while it runs, and
 // returns its exit code.
 #pragma once
-#include <windows.h>
 
 inline constexpr unsigned long RUN_FAILED = 0xFFFFFFFFul;
 // The exit code of a child ended by a cancel (that of a console program
@@ -32,31 +31,3 @@ void reset_cancel();
 // Waits ms milliseconds, or less when a cancel comes. 1 when the whole
 // pause passed with no cancel.
 int pause_unless_cancelled(unsigned long ms);
-
-// A group of children that is cancelled on its own: the worker's (clip,
-// tool download, update) is the one above; the look-up has another.
-struct ChildGroup {
-    INIT_ONCE once;
-    HANDLE job;
-    volatile LONG cancelled;
-};
-#define CHILD_GROUP_INIT {INIT_ONCE_STATIC_INIT, NULL, 0}
-
-typedef void (*ChildLineHandler)(void* ctx, const wchar_t* line);
-
-struct ChildRun {
-    wchar_t* cmdline;            // writable, built with append_arg
-    const wchar_t* folder;       // the child's current folder; null: Tarnvik's own
-    const wchar_t* temp_folder;  // TEMP and TMP in the child's environment; null: inherited
-    ChildGroup* group;           // its group
-    ChildLineHandler on_line;    // every output line, and nothing else sees them; may be null
-    void* ctx;
-};
-
-// The child's exit code, RUN_FAILED when it was not started (*start_error
-// then holds GetLastError's code), or RUN_CANCELLED. Nothing is logged.
-unsigned long run_child(const ChildRun* run, unsigned long* start_error);
-// As cancel_children, reset_cancel and cancel_requested for one group.
-void cancel_group(ChildGroup* group);
-int group_cancelled(ChildGroup* group);
-void reset_group(ChildGroup* group);
