@@ -10,6 +10,7 @@
 #include "jobs/globals.h"
 #include "jobs/locator.h"
 #include "jobs/messages.h"
+#include "jobs/run_logged.h"
 #include "jobs/sha256.h"
 #include "proc/runner.h"
 #include "proc/system.h"

@@ -6,7 +6,8 @@
 #include "jobs/files.h"
 #include "jobs/locator.h"
 #include "jobs/messages.h"
-#include "proc/router.h"
+#include "jobs/router.h"
+#include "jobs/run_logged.h"
 #include "proc/runner.h"
 #include "proc/tools.h"
 #include "text/cmdline.h"
@@ -129,9 +130,32 @@ static void cut_to_folder(wchar_t* path)
         slash[0] = L'\0';
 }
 
+// One job on its way: its lines' router, which holds the clip length and
+// the cause of failure the tools name.
+struct ClipRun {
+    ClipJob* job;  // the retry takes the address in place of the kept information
+    LineRouter router;
+};
+
+// Runs one of the job's children with its command line echoed, in the
+// worker's group, so a cancel ends it with the rest of the job.
+static unsigned long run_step(ClipRun* clip, wchar_t* line)
+{
+    if (!cancel_requested())
+        echo_command(line);
+    ChildRun run = {line, NULL, NULL, NULL, route_child_line, &clip->router};
+    unsigned long start_error = 0;
+    unsigned long code = run_child(&run, &start_error);
+    // A program that did not start is the cause, whatever was said before.
+    int start_cause = code == RUN_FAILED ? cause_of_start_error(start_error) : CAUSE_NONE;
+    if (start_cause != CAUSE_NONE)
+        clip->router.cause = start_cause;
+    return code;
+}
+
 // Returns what WM_APP_CUT_DONE carries: yt-dlp's exit code, 1 when there is
 // no yt-dlp, RUN_FAILED when nothing could be run.
-static unsigned long run_clip(ClipJob* job)
+static unsigned long run_clip(ClipRun* clip)
 {
     wchar_t ytdlp[PATH_CAP];
     if (!find_tool(TOOL_YTDLP, ytdlp)) {
@@ -144,17 +168,17 @@ static unsigned long run_clip(ClipJob* job)
     wchar_t ffmpeg[PATH_CAP];
     if (find_tool(TOOL_FFMPEG, ffmpeg))
         cut_to_folder(ffmpeg);
-    build_clip_command(job, ytdlp, ffmpeg, line, CLIP_LINE_CAP);
-    unsigned long code = run_logged(line, 1);
+    build_clip_command(clip->job, ytdlp, ffmpeg, line, CLIP_LINE_CAP);
+    unsigned long code = run_step(clip, line);
     // The kept information holds media addresses that a site lets expire;
     // the address itself makes yt-dlp fetch fresh ones.
-    if (code != 0 && code != RUN_CANCELLED && job->info_file[0] && failure_cause() == CAUSE_FORBIDDEN) {
+    if (code != 0 && code != RUN_CANCELLED && clip->job->info_file[0] && clip->router.cause == CAUSE_FORBIDDEN) {
         post_log(L"[tarnvik] the site refused the video information kept from the look-up — trying again "
                  L"with the address");
-        job->info_file[0] = L'\0';
-        reset_failure_cause();
-        build_clip_command(job, ytdlp, ffmpeg, line, CLIP_LINE_CAP);
-        code = run_logged(line, 1);
+        clip->job->info_file[0] = L'\0';
+        clip->router.cause = CAUSE_NONE;
+        build_clip_command(clip->job, ytdlp, ffmpeg, line, CLIP_LINE_CAP);
+        code = run_step(clip, line);
     }
     free(line);
     return code;
@@ -177,14 +201,16 @@ static void remove_cancelled_job(const ClipJob* job)
 
 DWORD WINAPI cut_thread(LPVOID param)
 {
-    ClipJob* job = (ClipJob*)param;
-    reset_failure_cause();  // what an earlier job's output named is not this job's
-    unsigned long code = run_clip(job);
+    ClipRun clip;
+    clip.job = (ClipJob*)param;
+    init_router(&clip.router, clip.job->clip_len);
+    clip.router.steady = 1;
+    unsigned long code = run_clip(&clip);
     if (code == RUN_CANCELLED)
-        remove_cancelled_job(job);
-    // The window frees the folder copy; a failed copy arrives as null and
-    // counts as a failed job there.
-    post_text(WM_APP_CUT_DONE, (WPARAM)code, job->outdir);
-    free(job);
+        remove_cancelled_job(clip.job);
+    // The window frees the block; one that could not be made arrives as
+    // null and counts as a failed job there.
+    post_cut_done(code, clip.router.cause, clip.job->outdir);
+    free(param);
     return 0;
 }

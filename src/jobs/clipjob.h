@@ -9,6 +9,7 @@ struct ClipJob {
     wchar_t url[CLIP_URL_CAP];
     double start;                    // seconds, -1 = not given
     double end;                      // seconds, -1 = not given
+    double clip_len;                 // seconds the section lasts; <= 0: not known
     int height;                      // -1 audio only, 0 no limit, else max height
     int mp4;
     int exact;
@@ -30,8 +31,8 @@ void build_clip_command(const ClipJob* job, const wchar_t* ytdlp,
 void append_cookie_args(wchar_t* line, size_t cap, const wchar_t* cookies);
 
 // Thread routine; param is a malloc'ed ClipJob that the thread frees.
-// Ends by posting WM_APP_CUT_DONE exactly once; a cancelled job's folder is
-// removed first and its code is RUN_CANCELLED. A run from the kept
-// information that the site refuses (its media addresses have expired) is
-// run once more with the address.
+// Ends by posting WM_APP_CUT_DONE exactly once, with the failure cause the
+// tools named; a cancelled job's folder is removed first and its code is
+// RUN_CANCELLED. A run from the kept information that the site refuses
+// (its media addresses have expired) is run once more with the address.
 DWORD WINAPI cut_thread(LPVOID param);

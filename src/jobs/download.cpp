@@ -2,6 +2,7 @@
 #include <stdlib.h>
 #include "jobs/files.h"
 #include "jobs/messages.h"
+#include "jobs/run_logged.h"
 #include "jobs/sha256.h"
 #include "proc/curl_errors.h"
 #include "proc/runner.h"

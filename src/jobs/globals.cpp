@@ -4,4 +4,3 @@
 HWND g_main = NULL;
 wchar_t g_appdir[PATH_CAP];
 wchar_t g_clipsdir[PATH_CAP];
-double g_clip_len = -1.0;

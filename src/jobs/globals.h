@@ -2,10 +2,8 @@
 // once on the user-interface thread before any worker that reads it starts.
 #pragma once
 #include <windows.h>
-
-enum { PATH_CAP = 260 };  // a path: at most 259 characters and the terminator
+#include "text/bounded.h"
 
 extern HWND g_main;                   // the main window; null until created, always null in self-test mode
 extern wchar_t g_appdir[PATH_CAP];    // program folder, no trailing backslash
 extern wchar_t g_clipsdir[PATH_CAP];  // g_appdir + "\clips"
-extern double g_clip_len;             // running clip's length in seconds; <= 0: unknown

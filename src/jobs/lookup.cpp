@@ -9,7 +9,6 @@
 #include "proc/runner.h"
 #include "proc/tools.h"
 #include "text/cmdline.h"
-#include "text/bounded.h"
 #include "text/hints.h"
 
 enum { LOOKUP_LINE_CAP = 8192 };
@@ -48,14 +47,6 @@ static void take_line(void* ctx, const wchar_t* text)
     lookup->output[used + length + 1] = L'\0';
 }
 
-static void note_start_failure(Lookup* lookup, unsigned long error)
-{
-    wchar_t line[HINT_LINE_CAP];
-    format_text(line, L"[tarnvik] failed to start process (error %lu)", error);
-    take_line(lookup, line);
-    lookup->cause = cause_of_start_error(error);
-}
-
 static void run_lookup(Lookup* lookup)
 {
     wchar_t ytdlp[PATH_CAP];
@@ -74,7 +65,8 @@ static void run_lookup(Lookup* lookup)
     if (code == RUN_CANCELLED || group_cancelled(&g_lookup_group)) {
         lookup->outcome = LOOKUP_CANCELLED;
     } else if (code == RUN_FAILED) {
-        note_start_failure(lookup, start_error);
+        // The runner has handed on its own lines about it.
+        lookup->cause = cause_of_start_error(start_error);
     } else if (code != 0) {
         lookup->outcome = LOOKUP_FAILED;  // a line read before the failure is no answer
     } else if (lookup->outcome == LOOKUP_FOUND) {

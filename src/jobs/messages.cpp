@@ -5,6 +5,7 @@
 #include <string.h>
 #include <wchar.h>
 #include "jobs/globals.h"
+#include "text/bounded.h"
 
 enum { LOGF_CAP = 1024, QUEUE_FULL_WAIT_MS = 1 };
 
@@ -67,4 +68,20 @@ BOOL post_logf(const wchar_t* format, ...)
 BOOL post_status(int kind, const wchar_t* text)
 {
     return post_text(WM_APP_STATUS, (WPARAM)(INT_PTR)kind, text);
+}
+
+BOOL post_cut_done(unsigned long code, int cause, const wchar_t* folder)
+{
+    if (!g_main)
+        return FALSE;  // nobody would ever free the block
+    CutDone* done = (CutDone*)malloc(sizeof(CutDone));
+    if (done) {
+        done->code = code;
+        done->cause = cause;
+        format_text(done->folder, L"%ls", folder);
+    }
+    if (post_message(WM_APP_CUT_DONE, (WPARAM)code, (LPARAM)done))
+        return TRUE;
+    free(done);
+    return FALSE;
 }

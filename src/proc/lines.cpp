@@ -34,3 +34,13 @@ void lines_finish(LineAssembly* la, LineSink sink, void* ctx)
         la->n = 0;
     }
 }
+
+size_t utf8_boundary(const char* bytes, size_t cut)
+{
+    // A sequence has at most three continuation bytes (10xxxxxx) after its
+    // lead byte; more in a row are ill-formed and may be cut anywhere.
+    for (size_t back = 0; back <= 3 && back <= cut; ++back)
+        if (((unsigned char)bytes[cut - back] & 0xC0) != 0x80)
+            return cut - back;
+    return cut;
+}

@@ -19,3 +19,7 @@ void lines_reset(LineAssembly* la);
 void lines_feed(LineAssembly* la, const char* data, size_t len, LineSink sink, void* ctx);
 // After the output has ended: hands on a pending unterminated line.
 void lines_finish(LineAssembly* la, LineSink sink, void* ctx);
+
+// The largest length up to cut at which bytes can be cut without splitting
+// a UTF-8 sequence (cut itself when bytes[cut] starts a character).
+size_t utf8_boundary(const char* bytes, size_t cut);

@@ -1,24 +1,32 @@
-// run_logged: one hidden child, its output read through one pipe and handed
-// to the router line by line while it runs.
+// run_child: one hidden child, its output read through one pipe and handed
+// to the caller's handler line by line while it runs; children cancelled
+// together by group.
 #include "proc/runner.h"
-#include <windows.h>
-#include "jobs/messages.h"
+#include <stdlib.h>
+#include <string.h>
+#include "proc/environment.h"
 #include "proc/lines.h"
-#include "proc/router.h"
-#include "text/hints.h"
+#include "text/bounded.h"
 
 enum { READ_CHUNK = 2048, WIDE_LINE_CAP = 4096, SYSTEM_TEXT_CAP = 512, GONE_POLLS = 400, GONE_POLL_MS = 5 };
 
 static const unsigned long PAUSE_STEP_MS = 50;
 
-// Every child goes into one job that dies with this process, so closing
-// Tarnvik also ends the hidden yt-dlp, ffmpeg or curl and whatever they
-// started; nothing else holds the job's handle.
-static INIT_ONCE g_children_once = INIT_ONCE_STATIC_INIT;
-static HANDLE g_children = NULL;
+// The clip job, the tool download and the update: one worker runs at a time,
+// so whatever is in this group belongs to the work being cancelled.
+static ChildGroup g_worker_group = CHILD_GROUP_INIT;
 
-static BOOL CALLBACK create_children_job(PINIT_ONCE, PVOID, PVOID*)
+static ChildGroup* group_or_worker(ChildGroup* group)
 {
+    return group ? group : &g_worker_group;
+}
+
+// Every child goes into its group's job, which dies with this process, so
+// closing Tarnvik also ends the hidden yt-dlp, ffmpeg or curl and whatever
+// they started; nothing else holds the job's handle.
+static BOOL CALLBACK create_group_job(PINIT_ONCE, PVOID param, PVOID*)
+{
+    ChildGroup* group = (ChildGroup*)param;
     HANDLE job = CreateJobObjectW(NULL, NULL);
     if (!job)
         return TRUE;  // children then simply run unattached
@@ -29,53 +37,70 @@ static BOOL CALLBACK create_children_job(PINIT_ONCE, PVOID, PVOID*)
         CloseHandle(job);
         return TRUE;
     }
-    g_children = job;
+    group->job = job;
     return TRUE;
 }
 
-static HANDLE children_job()
+static HANDLE group_job(ChildGroup* group)
 {
-    InitOnceExecuteOnce(&g_children_once, create_children_job, NULL, NULL);
-    return g_children;
+    InitOnceExecuteOnce(&group->once, create_group_job, group, NULL);
+    return group->job;
 }
 
-// Set by the window's thread, read by the worker's; only one worker runs at
-// a time, so whatever is in the job belongs to the work being cancelled.
-static volatile LONG g_cancel = 0;
-
-void reset_cancel()
+void reset_group(ChildGroup* group)
 {
-    InterlockedExchange(&g_cancel, 0);
+    InterlockedExchange(&group_or_worker(group)->cancelled, 0);
 }
 
-int cancel_requested()
+int group_cancelled(ChildGroup* group)
 {
-    return InterlockedCompareExchange(&g_cancel, 0, 0) != 0;
+    return InterlockedCompareExchange(&group_or_worker(group)->cancelled, 0, 0) != 0;
+}
+
+void cancel_group(ChildGroup* group)
+{
+    group = group_or_worker(group);
+    InterlockedExchange(&group->cancelled, 1);
+    if (HANDLE job = group_job(group))
+        TerminateJobObject(job, RUN_CANCELLED);
+}
+
+int pause_in_group(ChildGroup* group, unsigned long ms)
+{
+    // Short naps: a cancel must not wait for the end of a long pause.
+    for (unsigned long slept = 0; slept < ms; slept += PAUSE_STEP_MS) {
+        if (group_cancelled(group))
+            return 0;
+        Sleep(ms - slept < PAUSE_STEP_MS ? ms - slept : PAUSE_STEP_MS);
+    }
+    return !group_cancelled(group);
 }
 
 void cancel_children()
 {
-    InterlockedExchange(&g_cancel, 1);
-    if (HANDLE job = children_job())
-        TerminateJobObject(job, RUN_CANCELLED);
+    cancel_group(&g_worker_group);
+}
+
+int cancel_requested()
+{
+    return group_cancelled(&g_worker_group);
+}
+
+void reset_cancel()
+{
+    reset_group(&g_worker_group);
 }
 
 int pause_unless_cancelled(unsigned long ms)
 {
-    // Short naps: a cancel must not wait for the end of a long pause.
-    for (unsigned long slept = 0; slept < ms; slept += PAUSE_STEP_MS) {
-        if (cancel_requested())
-            return 0;
-        Sleep(ms - slept < PAUSE_STEP_MS ? ms - slept : PAUSE_STEP_MS);
-    }
-    return !cancel_requested();
+    return pause_in_group(&g_worker_group, ms);
 }
 
 // Killed processes take a moment to let go of their files; the worker is
 // about to remove what they wrote.
-static void wait_until_children_gone()
+static void wait_until_children_gone(ChildGroup* group)
 {
-    HANDLE job = children_job();
+    HANDLE job = group_job(group);
     for (int poll = 0; job && poll < GONE_POLLS; poll++) {
         JOBOBJECT_BASIC_ACCOUNTING_INFORMATION counts;
         if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &counts, sizeof counts, NULL) ||
@@ -88,66 +113,99 @@ static void wait_until_children_gone()
 // The child is still suspended here, so neither it nor anything it starts
 // can escape the job. If it cannot join (say Tarnvik itself sits in a job
 // that forbids it) it runs all the same, just not tied to Tarnvik.
-static int release_child(const PROCESS_INFORMATION* child)
+static int release_child(ChildGroup* group, const PROCESS_INFORMATION* child)
 {
-    HANDLE job = children_job();
-    if (job)
+    if (HANDLE job = group_job(group))
         AssignProcessToJobObject(job, child->hProcess);
     // A cancel that ended the job just before this child joined it must
     // still stop it.
-    if (!cancel_requested() && ResumeThread(child->hThread) != (DWORD)-1)
+    if (!group_cancelled(group) && ResumeThread(child->hThread) != (DWORD)-1)
         return 1;
-    TerminateProcess(child->hProcess, cancel_requested() ? RUN_CANCELLED : RUN_FAILED);
+    TerminateProcess(child->hProcess, group_cancelled(group) ? RUN_CANCELLED : RUN_FAILED);
     return 0;
 }
 
-struct Watcher {
-    LineWatch watch;
-    void* ctx;
-};
-
-static void route_line(const char* line, void* ctx)
+// Converts one line into wide, cut to fit: at most WIDE_LINE_CAP - 1
+// characters, and never inside a character. Each byte gives at most one
+// wide character, so a short line always fits whole.
+static void convert_line(const char* line, wchar_t (&wide)[WIDE_LINE_CAP])
 {
-    wchar_t wide[WIDE_LINE_CAP];
-    // A line that needs more than the buffer holds arrives cut; ill-formed
-    // bytes become replacement characters rather than losing the line.
-    MultiByteToWideChar(CP_UTF8, 0, line, -1, wide, WIDE_LINE_CAP - 1);
-    wide[WIDE_LINE_CAP - 1] = L'\0';
-    const Watcher* watcher = (const Watcher*)ctx;
-    if (watcher->watch)
-        watcher->watch(wide, watcher->ctx);
-    handle_line(wide);
+    size_t length = strlen(line);
+    while (length >= WIDE_LINE_CAP) {
+        int needed = MultiByteToWideChar(CP_UTF8, 0, line, (int)length, NULL, 0);
+        if (needed < WIDE_LINE_CAP)
+            break;
+        // Dropping a byte drops at most one wide character: never too much.
+        length = utf8_boundary(line, length - (size_t)(needed - (WIDE_LINE_CAP - 1)));
+    }
+    // Ill-formed bytes become replacement characters rather than losing the line.
+    int made = length ? MultiByteToWideChar(CP_UTF8, 0, line, (int)length, wide, WIDE_LINE_CAP - 1) : 0;
+    wide[made > 0 ? made : 0] = L'\0';
 }
 
-static void route_output(HANDLE pipe, const Watcher* watcher)
+static void hand_on(const ChildRun* run, const wchar_t* line)
+{
+    if (run->on_line)
+        run->on_line(run->ctx, line);
+}
+
+static void convert_and_hand_on(const char* line, void* ctx)
+{
+    wchar_t wide[WIDE_LINE_CAP];
+    convert_line(line, wide);
+    hand_on((const ChildRun*)ctx, wide);
+}
+
+static void read_output(HANDLE pipe, const ChildRun* run)
 {
     LineAssembly assembly;
     lines_reset(&assembly);
     char chunk[READ_CHUNK];
     DWORD got;
-    // A failed read is the normal end: the pipe breaks once the last
-    // holder of its write end has gone.
-    while (ReadFile(pipe, chunk, READ_CHUNK, &got, NULL) && got > 0)
-        lines_feed(&assembly, chunk, got, route_line, (void*)watcher);
-    lines_finish(&assembly, route_line, (void*)watcher);
+    // Only a failed read is the end: the pipe breaks once the last holder of
+    // its write end has gone. A read of no bytes is a child's empty write.
+    while (ReadFile(pipe, chunk, READ_CHUNK, &got, NULL))
+        lines_feed(&assembly, chunk, got, convert_and_hand_on, (void*)run);
+    lines_finish(&assembly, convert_and_hand_on, (void*)run);
 }
 
-static int start_child(wchar_t* cmdline, const wchar_t* folder, HANDLE output, PROCESS_INFORMATION* child)
+// Only the output pipe's write end goes to the child, even when another
+// thread has a pipe of its own in the making at this very moment.
+static int start_child(const ChildRun* run, HANDLE output, const wchar_t* environment,
+                       PROCESS_INFORMATION* child)
 {
-    STARTUPINFOW startup;
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(NULL, 1, 0, &size);
+    LPPROC_THREAD_ATTRIBUTE_LIST attributes = (LPPROC_THREAD_ATTRIBUTE_LIST)malloc(size);
+    if (!attributes || !InitializeProcThreadAttributeList(attributes, 1, 0, &size)) {
+        free(attributes);
+        return 0;
+    }
+    HANDLE inherited[1] = {output};
+    STARTUPINFOEXW startup;
     ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = INVALID_HANDLE_VALUE;
-    startup.hStdOutput = output;
-    startup.hStdError = output;
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = INVALID_HANDLE_VALUE;
+    startup.StartupInfo.hStdOutput = output;
+    startup.StartupInfo.hStdError = output;
+    startup.lpAttributeList = attributes;
     ZeroMemory(child, sizeof *child);
-    return CreateProcessW(NULL, cmdline, NULL, NULL, TRUE, CREATE_NO_WINDOW | CREATE_SUSPENDED,
-                          NULL, folder, &startup, child) != 0;
+    DWORD flags = CREATE_NO_WINDOW | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT |
+                  (environment ? CREATE_UNICODE_ENVIRONMENT : 0);
+    int started = UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
+                                            sizeof inherited, NULL, NULL) &&
+                  CreateProcessW(NULL, run->cmdline, NULL, NULL, TRUE, flags, (LPVOID)environment,
+                                 run->folder, &startup.StartupInfo, child);
+    DWORD error = GetLastError();
+    DeleteProcThreadAttributeList(attributes);
+    free(attributes);
+    SetLastError(error);
+    return started;
 }
 
-// Windows' own words for the error, on one line of the log.
-static void log_system_text(DWORD error)
+// Windows' own words for the error, on one line.
+static void hand_on_system_text(const ChildRun* run, DWORD error)
 {
     wchar_t text[SYSTEM_TEXT_CAP];
     DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, error, 0,
@@ -160,7 +218,17 @@ static void log_system_text(DWORD error)
     if (length == 0)
         return;
     text[length] = L'\0';
-    post_logf(L"[tarnvik] %ls", text);
+    wchar_t line[SYSTEM_TEXT_CAP + 16];
+    format_text(line, L"[tarnvik] %ls", text);
+    hand_on(run, line);
+}
+
+static void hand_on_start_failure(const ChildRun* run, DWORD error)
+{
+    wchar_t line[64];
+    format_text(line, L"[tarnvik] failed to start process (error %lu)", (unsigned long)error);
+    hand_on(run, line);
+    hand_on_system_text(run, error);
 }
 
 static unsigned long finish_child(const PROCESS_INFORMATION* child)
@@ -174,13 +242,28 @@ static unsigned long finish_child(const PROCESS_INFORMATION* child)
     return code;
 }
 
-static unsigned long run_child(wchar_t* cmdline, int echo, const wchar_t* folder, const Watcher* watcher)
+// Starts the child; 0 with the system's error code when it could not.
+static int launch(const ChildRun* run, HANDLE write_end, PROCESS_INFORMATION* child, DWORD* error)
 {
+    wchar_t* environment = NULL;
+    if (run->temp_folder && !(environment = environment_with_temp(run->temp_folder))) {
+        *error = ERROR_NOT_ENOUGH_MEMORY;
+        return 0;
+    }
+    int started = start_child(run, write_end, environment, child);
+    *error = started ? 0 : GetLastError();
+    free(environment);
+    return started;
+}
+
+unsigned long run_child(const ChildRun* run, unsigned long* start_error)
+{
+    ChildGroup* group = group_or_worker(run->group);
+    if (start_error)
+        *start_error = 0;
     // After a cancel no further child starts, whatever the worker tries next.
-    if (cancel_requested())
+    if (group_cancelled(group))
         return RUN_CANCELLED;
-    if (echo)
-        post_logf(L"$ %ls", cmdline);
 
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
     HANDLE read_end, write_end;
@@ -189,36 +272,24 @@ static unsigned long run_child(wchar_t* cmdline, int echo, const wchar_t* folder
     SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
 
     PROCESS_INFORMATION child;
-    int started = start_child(cmdline, folder, write_end, &child);
-    DWORD start_error = GetLastError();
+    DWORD error = 0;
+    int started = launch(run, write_end, &child, &error);
     // Only the child may hold the write end, or the output would never end.
     CloseHandle(write_end);
     if (!started) {
         CloseHandle(read_end);
-        post_logf(L"[tarnvik] failed to start process (error %lu)", start_error);
-        log_system_text(start_error);
-        note_failure_cause(cause_of_start_error(start_error));
+        if (start_error)
+            *start_error = error;
+        hand_on_start_failure(run, error);
         return RUN_FAILED;
     }
-    if (release_child(&child))
-        route_output(read_end, watcher);
+    if (release_child(group, &child))
+        read_output(read_end, run);
     CloseHandle(read_end);
     // A child that ended by itself before a cancel keeps its own result;
-    // one the cancel ended takes the rest of the job with it.
+    // one the cancel ended takes the rest of the group with it.
     unsigned long code = finish_child(&child);
-    if (code == RUN_CANCELLED && cancel_requested())
-        wait_until_children_gone();
+    if (code == RUN_CANCELLED && group_cancelled(group))
+        wait_until_children_gone(group);
     return code;
-}
-
-unsigned long run_logged(wchar_t* cmdline, int echo)
-{
-    Watcher none = {NULL, NULL};
-    return run_child(cmdline, echo, NULL, &none);
-}
-
-unsigned long run_in_folder(wchar_t* cmdline, const wchar_t* folder, LineWatch watch, void* ctx)
-{
-    Watcher watcher = {watch, ctx};
-    return run_child(cmdline, 0, folder, &watcher);
 }

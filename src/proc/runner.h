@@ -1,33 +1,57 @@
 // Runs one command line as a hidden child process, hands each line of its
-// output (stdout and stderr joined) to the router while it runs, and
-// returns its exit code.
+// output (stdout and stderr joined) to the caller's handler while it runs,
+// and returns its exit code. Children are cancelled by group.
 #pragma once
+#include <windows.h>
 
 inline constexpr unsigned long RUN_FAILED = 0xFFFFFFFFul;
 // The exit code of a child ended by a cancel (that of a console program
-// stopped with Ctrl+C), and run_logged's result once a cancel was asked for.
+// stopped with Ctrl+C), and run_child's result once a cancel was asked for.
 inline constexpr unsigned long RUN_CANCELLED = 0xC000013Aul;
 
-// cmdline must be writable. echo: log "$ " and the line first.
-// Returns the child's exit code, RUN_FAILED when it could not be run, or
-// RUN_CANCELLED when a cancel ended it or kept it from starting.
-unsigned long run_logged(wchar_t* cmdline, int echo);
+// Children that are cancelled together. Each group has its own kill-on-close
+// job object (made on first use), so ending one group never touches another,
+// and closing Tarnvik ends them all.
+struct ChildGroup {
+    INIT_ONCE once;
+    HANDLE job;
+    volatile LONG cancelled;
+};
+#define CHILD_GROUP_INIT {INIT_ONCE_STATIC_INIT, NULL, 0}
 
-// Shown each line of the child's output before the router gets it.
-typedef void (*LineWatch)(const wchar_t* line, void* ctx);
+typedef void (*ChildLineHandler)(void* ctx, const wchar_t* line);
 
-// As run_logged with echo off, but the child starts in folder as its
-// current folder, and watch (may be null) sees every line first.
-unsigned long run_in_folder(wchar_t* cmdline, const wchar_t* folder, LineWatch watch, void* ctx);
+struct ChildRun {
+    wchar_t* cmdline;            // writable, built with append_arg
+    const wchar_t* folder;       // the child's current folder; null: Tarnvik's own
+    const wchar_t* temp_folder;  // TEMP and TMP in the child's environment; null: inherited
+    ChildGroup* group;           // null: the worker's group (clip, tool download, update)
+    ChildLineHandler on_line;    // every output line (UTF-8 decoded), may be null
+    void* ctx;
+};
 
-// Cancelling the running worker's children (the window's thread asks).
-// Ends every child process and all they started at once; until the next
-// reset_cancel no further child starts.
+// Runs one hidden child and blocks until its output has ended and it has exited.
+// Returns its exit code, RUN_FAILED when it could not start (then *start_error,
+// if given, holds GetLastError(); the runner also hands the handler the lines
+// "[tarnvik] failed to start process (error N)" and Windows' own text), or
+// RUN_CANCELLED when its group's cancel ended it or kept it from starting.
+// Safe to call from two threads at once: each child inherits only its own pipe.
+unsigned long run_child(const ChildRun* run, unsigned long* start_error);
+
+// Ends every child of the group, and all they started, at once; until the
+// next reset_group no new child of the group starts.
+void cancel_group(ChildGroup* group);
+// 1 once cancel_group was called since the last reset_group.
+int group_cancelled(ChildGroup* group);
+// Called before a new piece of work in that group.
+void reset_group(ChildGroup* group);
+// Waits ms milliseconds, or less when the group is cancelled. 1 when the
+// whole pause passed with no cancel.
+int pause_in_group(ChildGroup* group, unsigned long ms);
+
+// The worker's group: the window's thread cancels the one running worker.
 void cancel_children();
-// 1 once cancel_children was called since the last reset_cancel.
 int cancel_requested();
 // Called before a new worker starts.
 void reset_cancel();
-// Waits ms milliseconds, or less when a cancel comes. 1 when the whole
-// pause passed with no cancel.
 int pause_unless_cancelled(unsigned long ms);

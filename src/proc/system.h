@@ -2,7 +2,7 @@
 // in the folder Windows reports: a bare name would be looked for in the
 // program's own folder first, and Windows does not always live on C:.
 #pragma once
-#include "jobs/globals.h"
+#include "text/bounded.h"
 
 // path = the system folder + "\" + name. 1 when it fits.
 int system_program(const wchar_t* name, wchar_t (&path)[PATH_CAP]);

@@ -1,13 +1,8 @@
 // The external programs Tarnvik runs, and the fixed words it passes them.
 #pragma once
+#include "text/tool_names.h"
 
-// Tools looked for next to the program and on PATH (".exe" is added).
-inline constexpr const wchar_t TOOL_YTDLP[] = L"yt-dlp";
-inline constexpr const wchar_t TOOL_FFMPEG[] = L"ffmpeg";
-inline constexpr const wchar_t TOOL_FFPROBE[] = L"ffprobe";
-inline constexpr const wchar_t TOOL_DENO[] = L"deno";
-inline constexpr const wchar_t* const TOOL_NAMES[] = {TOOL_YTDLP, TOOL_FFMPEG, TOOL_FFPROBE, TOOL_DENO};
-enum { TOOL_COUNT = 4 };
+// Tools are looked for next to the program and on PATH, with this added.
 inline constexpr const wchar_t TOOL_EXE_SUFFIX[] = L".exe";
 
 // System programs, run from the system folder by full path (proc/system.h).

@@ -5,7 +5,7 @@
 #include <stdio.h>
 #include <wchar.h>
 #include "proc/progress.h"
-#include "proc/runner.h"
+#include "jobs/run_logged.h"
 #include "proc/system.h"
 #include "text/cmdline.h"
 #include "text/format.h"

@@ -2,6 +2,8 @@
 #pragma once
 #include <cstddef>
 
+enum { PATH_CAP = 260 };  // a path: at most 259 characters and the terminator
+
 // Formats into out (cap characters, always terminated when cap > 0).
 // 1 when the whole text fitted, 0 when it was cut or could not be made:
 // a cut path names another file, so callers that build paths check it.

@@ -2,9 +2,9 @@
 
 #include <cwchar>
 
-#include "proc/tools.h"
 #include "text/bounded.h"
 #include "text/hints.h"
+#include "text/tool_names.h"
 #include "text/version_age.h"
 
 const wchar_t* const FOOTER_TOOLS[FOOTER_TOOL_COUNT] = {TOOL_YTDLP, TOOL_FFMPEG, TOOL_DENO};

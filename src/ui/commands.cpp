@@ -128,7 +128,7 @@ void on_cut_clip()
         refuse(job, report_unwritable(g_clipsdir));
         return;
     }
-    g_clip_len = clip_length_in(job->start, job->end, duration);
+    job->clip_len = clip_length_in(job->start, job->end, duration);
     SendMessageW(g_progress, PBM_SETPOS, 0, 0);
     if (!start_worker(RUNNING_CLIP, cut_thread, job, L"starting…"))
         free(job);

@@ -131,6 +131,6 @@ void log_failure_hint(int cause);
 // Worker messages; each frees the text it carries.
 void on_log(LPARAM text);
 void on_status(LPARAM text);
-void on_cut_done(WPARAM exit_code, LPARAM folder);
+void on_cut_done(WPARAM exit_code, LPARAM done);  // done: a CutDone
 void on_setup_done(WPARAM outcome, LPARAM worker);
 void on_progress(WPARAM tenths);

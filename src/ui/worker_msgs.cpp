@@ -8,7 +8,6 @@
 #include "jobs/locator.h"
 #include "jobs/messages.h"
 #include "jobs/toolversion.h"
-#include "proc/router.h"
 #include "proc/runner.h"
 #include "proc/tools.h"
 #include "text/hints.h"
@@ -80,17 +79,17 @@ static int report_result(const wchar_t* folder)
     return 1;
 }
 
-void on_cut_done(WPARAM exit_code, LPARAM folder_text)
+void on_cut_done(WPARAM exit_code, LPARAM done_block)
 {
-    const wchar_t* folder = (const wchar_t*)folder_text;
+    const CutDone* done = (const CutDone*)done_block;
     if ((DWORD)exit_code == RUN_CANCELLED) {
         SendMessageW(g_progress, PBM_SETPOS, 0, 0);
         SetWindowTextW(g_status, L"cancelled");
-    } else if ((DWORD)exit_code != 0 || !folder || !report_result(folder)) {
+    } else if ((DWORD)exit_code != 0 || !done || !report_result(done->folder)) {
         show_failure();
-        log_failure_hint(failure_cause());
+        log_failure_hint(done ? done->cause : CAUSE_NONE);
     }
-    free((void*)folder);
+    free((void*)done);
     show_running(RUNNING_NOTHING);
     g_busy = 0;
 }

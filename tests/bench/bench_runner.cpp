@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string>
 #include "jobs/globals.h"
+#include "jobs/run_logged.h"
 #include "proc/runner.h"
 #include "support/capture.h"
 #include "support/programs.h"

@@ -8,6 +8,7 @@
 //   wait:NAME     wait (at most a minute) until the named event is set
 //   spawn:MS      start a copy of itself that sleeps MS milliseconds, holding
 //                 none of our handles, and write "pid N" for it
+//   env:NAME      write "NAME=value" of our environment, or "NAME unset"
 //   exit:CODE     end now with CODE (decimal or 0x hex)
 // Without an exit step it ends with 0; an unknown step ends it with 99.
 #include <windows.h>
@@ -123,6 +124,17 @@ static bool wait_for_event(const wchar_t* name)
     return waited == WAIT_OBJECT_0;
 }
 
+static void write_variable(const wchar_t* name)
+{
+    wchar_t value[4096];
+    DWORD length = GetEnvironmentVariableW(name, value, 4096);
+    std::wstring line = std::wstring(name) + (length > 0 && length < 4096 ? L"=" + std::wstring(value) : L" unset");
+    line += L"\n";
+    char bytes[16384];
+    int n = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), (int)line.size(), bytes, sizeof bytes, NULL, NULL);
+    write_bytes(STD_OUTPUT_HANDLE, bytes, n > 0 ? (size_t)n : 0);
+}
+
 static bool starts_with(const wchar_t* text, const wchar_t* prefix, const wchar_t** rest)
 {
     size_t len = wcslen(prefix);
@@ -159,6 +171,10 @@ static bool run_step(const wchar_t* step)
         return wait_for_event(v);
     if (starts_with(step, L"spawn:", &v))
         return spawn_sleeper(v);
+    if (starts_with(step, L"env:", &v)) {
+        write_variable(v);
+        return true;
+    }
     if (starts_with(step, L"exit:", &v))
         ExitProcess((UINT)wcstoul(v, NULL, 0));
     return false;

@@ -417,9 +417,9 @@ TEST_F(ClipJobTest, RecordedTranscriptsReachTheWindowInOrder)
         SCOPED_TRACE(c.transcript);
         script({L"transcript " TEST_DATA_DIR L"/transcripts/" + std::wstring(c.transcript),
                 L"delay 1", L"media Café – Ünïcode [Café – Ünïcode].mp4 2048"});
-        g_clip_len = c.clip_len;
-        std::vector<CapturedMsg> messages = run(job());
-        g_clip_len = -1.0;
+        ClipJob request = job();
+        request.clip_len = c.clip_len;
+        std::vector<CapturedMsg> messages = run(request);
         Seen seen = sort_messages(messages);
 
         EXPECT_EQ(seen.stages, c.stages);

@@ -8,6 +8,7 @@
 #include "jobs/globals.h"
 #include "jobs/lookup.h"
 #include "jobs/messages.h"
+#include "jobs/run_logged.h"
 #include "proc/runner.h"
 #include "support/capture.h"
 #include "support/doubles.h"

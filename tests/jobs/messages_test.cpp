@@ -5,6 +5,7 @@
 #include <vector>
 #include "jobs/globals.h"
 #include "jobs/messages.h"
+#include "text/hints.h"
 #include "support/capture.h"
 
 namespace {
@@ -54,7 +55,7 @@ TEST_F(Messages, OnePostersMessagesKeepTheirOrder)
     post_message(WM_APP_PROGRESS, (WPARAM)(INT_PTR)-1, 0);
     post_log(L"[download] Destination: x.mp4");
     post_message(WM_APP_PROGRESS, 1000, 0);
-    post_text(WM_APP_CUT_DONE, 0, L"C:\\clips\\J");
+    post_cut_done(0, CAUSE_SIGN_IN, L"C:\\clips\\J");
     std::vector<CapturedMsg> got = capture_take();
     ASSERT_EQ(got.size(), 5u);
     const UINT order[] = {WM_APP_STATUS, WM_APP_PROGRESS, WM_APP_LOG, WM_APP_PROGRESS,
@@ -63,6 +64,7 @@ TEST_F(Messages, OnePostersMessagesKeepTheirOrder)
         EXPECT_EQ(got[i].msg, order[i]) << "message " << i;
     EXPECT_EQ((int)got[1].wparam, -1) << "a negative position keeps its sign";
     EXPECT_EQ(got[4].text, L"C:\\clips\\J");
+    EXPECT_EQ(got[4].cause, CAUSE_SIGN_IN) << "the end message carries the cause";
 }
 
 const int FLOOD = 100000;

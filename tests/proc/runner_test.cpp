@@ -6,11 +6,10 @@
 #include <string>
 #include <vector>
 #include "jobs/messages.h"
-#include "proc/router.h"
+#include "jobs/run_logged.h"
 #include "proc/runner.h"
 #include "support/capture.h"
 #include "support/programs.h"
-#include "text/hints.h"
 
 int hold_children_main();
 
@@ -138,7 +137,6 @@ TEST_F(Runner, ReturnsTheChildsExitCode)
 TEST_F(Runner, AMissingProgramIsLoggedAfterTheEchoInWindowsOwnWordsToo)
 {
     std::wstring cmdline = L"\"" + bin_dir() + L"\\no-such-program.exe\" --flag";
-    reset_failure_cause();
     EXPECT_EQ(run(cmdline, 1), RUN_FAILED);
     Lines lines = logged(capture_take());
     ASSERT_EQ(lines.size(), 3u);
@@ -147,7 +145,10 @@ TEST_F(Runner, AMissingProgramIsLoggedAfterTheEchoInWindowsOwnWordsToo)
     // The system's text, in the user's language, as one line of the log.
     EXPECT_EQ(lines[2].find(L"[tarnvik] "), 0u);
     EXPECT_EQ(lines[2].find_first_of(L"\r\n"), std::wstring::npos);
-    EXPECT_EQ(failure_cause(), CAUSE_START_MISSING);
+    unsigned long start_error = 0;
+    ChildRun direct = {&cmdline[0], NULL, NULL, NULL, NULL, NULL};
+    EXPECT_EQ(run_child(&direct, &start_error), RUN_FAILED);
+    EXPECT_EQ(start_error, 2ul);
 }
 
 TEST_F(Runner, EchoComesFirstAndIsCutToTheLogLimit)
@@ -209,6 +210,122 @@ TEST_F(Runner, AfterACancelNoChildStartsUntilTheNextReset)
     EXPECT_TRUE(capture_take().empty()) << "not even the echo";
     reset_cancel();
     EXPECT_EQ(lines_of({out("ran\n")}), (Lines{L"ran"}));
+}
+
+// run_child itself, its lines collected here rather than sent to a window.
+struct Direct {
+    std::wstring cmdline;
+    ChildGroup* group = NULL;
+    const wchar_t* temp_folder = NULL;
+    Lines lines;
+    unsigned long result = RUN_FAILED;
+    HANDLE line_seen = CreateEventW(NULL, TRUE, FALSE, NULL);  // set at the first line
+    ~Direct() { CloseHandle(line_seen); }
+};
+
+void collect(void* ctx, const wchar_t* line)
+{
+    Direct* d = (Direct*)ctx;
+    d->lines.push_back(line);
+    SetEvent(d->line_seen);
+}
+
+unsigned long run_direct(Direct* d)
+{
+    ChildRun child = {&d->cmdline[0], NULL, d->temp_folder, d->group, collect, d};
+    return d->result = run_child(&child, NULL);
+}
+
+DWORD WINAPI direct_thread(LPVOID param)
+{
+    run_direct((Direct*)param);
+    return 0;
+}
+
+TEST(RunChild, AnOverLongLineIsCutBetweenCharacters)
+{
+    const std::string face = "\xF0\x9F\x98\x80";  // two wide characters
+    Direct d;
+    d.cmdline = child_cmdline({out(std::string(4093, 'q') + face + "\n" + std::string(4094, 'q') + face + "\n")});
+    EXPECT_EQ(run_direct(&d), 0ul);
+    ASSERT_EQ(d.lines.size(), 2u);
+    EXPECT_TRUE(d.lines[0] == std::wstring(4093, L'q') + L"\U0001F600") << "a line that just fits stays whole";
+    EXPECT_TRUE(d.lines[1] == std::wstring(4094, L'q')) << "no half of a surrogate pair: " << d.lines[1].size();
+}
+
+TEST(RunChild, TheTemporaryFolderIsTheChildsTempAndTmp)
+{
+    wchar_t path[4096];
+    ASSERT_GT(GetEnvironmentVariableW(L"PATH", path, 4096), 0u);
+    Direct d;
+    d.temp_folder = L"C:\\tarnvik temp\\run 1";
+    d.cmdline = child_cmdline({L"env:TEMP", L"env:TMP", L"env:PATH"});
+    EXPECT_EQ(run_direct(&d), 0ul);
+    EXPECT_EQ(d.lines, (Lines{L"TEMP=C:\\tarnvik temp\\run 1", L"TMP=C:\\tarnvik temp\\run 1",
+                              L"PATH=" + std::wstring(path)}));
+}
+
+// Another thread's pipe in the making, inheritable for that moment, must
+// not reach this child: that thread's output would then never end.
+TEST(RunChild, AChildHoldsOnlyItsOwnPipe)
+{
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
+    HANDLE read_end, write_end;
+    ASSERT_TRUE(CreatePipe(&read_end, &write_end, &inheritable, 0));
+    wchar_t name[64];
+    swprintf(name, 64, L"tarnvik-test-own-pipe-%lu", GetCurrentProcessId());
+    HANDLE go = CreateEventW(NULL, TRUE, FALSE, name);
+    Direct d;
+    d.cmdline = child_cmdline({out("up\n"), std::wstring(L"wait:") + name});
+    HANDLE thread = CreateThread(NULL, 0, direct_thread, &d, 0, NULL);
+    ASSERT_TRUE(thread);
+    // Once the child is up, the test's end should be the pipe's only writer.
+    EXPECT_EQ(WaitForSingleObject(d.line_seen, 60000), (DWORD)WAIT_OBJECT_0);
+    CloseHandle(write_end);
+    DWORD available = 0;
+    BOOL open = PeekNamedPipe(read_end, NULL, 0, NULL, &available, NULL);
+    EXPECT_FALSE(open) << "the child holds the other pipe";
+    SetEvent(go);
+    WaitForSingleObject(thread, 60000);
+    EXPECT_EQ(d.result, 0ul);
+    CloseHandle(thread);
+    CloseHandle(go);
+    CloseHandle(read_end);
+}
+
+TEST(RunChild, CancellingOneGroupLeavesAnotherRunning)
+{
+    static ChildGroup first = CHILD_GROUP_INIT, second = CHILD_GROUP_INIT;
+    wchar_t name[64];
+    swprintf(name, 64, L"tarnvik-test-groups-%lu", GetCurrentProcessId());
+    HANDLE go = CreateEventW(NULL, TRUE, FALSE, name);
+    Direct a, b;
+    a.group = &first;
+    b.group = &second;
+    a.cmdline = b.cmdline = child_cmdline({out("up\n"), std::wstring(L"wait:") + name, out("done\n")});
+    HANDLE threads[2] = {CreateThread(NULL, 0, direct_thread, &a, 0, NULL),
+                         CreateThread(NULL, 0, direct_thread, &b, 0, NULL)};
+    ASSERT_TRUE(threads[0] && threads[1]);
+    HANDLE both_up[2] = {a.line_seen, b.line_seen};
+    EXPECT_EQ(WaitForMultipleObjects(2, both_up, TRUE, 60000), (DWORD)WAIT_OBJECT_0);
+    cancel_group(&first);
+    EXPECT_EQ(WaitForSingleObject(threads[0], 60000), (DWORD)WAIT_OBJECT_0);
+    EXPECT_EQ(a.result, RUN_CANCELLED);
+    EXPECT_TRUE(group_cancelled(&first));
+    EXPECT_FALSE(group_cancelled(&second));
+    EXPECT_FALSE(cancel_requested()) << "the worker's group is another";
+    EXPECT_EQ(pause_in_group(&first, 60000), 0);
+    SetEvent(go);
+    WaitForSingleObject(threads[1], 60000);
+    EXPECT_EQ(b.result, 0ul);
+    EXPECT_EQ(b.lines.back(), L"done");
+    reset_group(&first);
+    a.cmdline = child_cmdline({out("again\n")});
+    EXPECT_EQ(run_direct(&a), 0ul) << "after the reset the group runs again";
+    EXPECT_EQ(pause_in_group(&first, 1), 1);
+    CloseHandle(threads[0]);
+    CloseHandle(threads[1]);
+    CloseHandle(go);
 }
 
 // The program that holds the children: test_proc.exe started again with

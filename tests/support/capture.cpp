@@ -35,7 +35,12 @@ void record(UINT msg, WPARAM wparam, LPARAM lparam)
     captured.wparam = wparam;
     captured.lparam = carries_text(msg) ? 0 : lparam;
     captured.has_text = carries_text(msg) && lparam != 0;
-    if (captured.has_text) {
+    if (captured.has_text && msg == WM_APP_CUT_DONE) {
+        const CutDone* done = (const CutDone*)lparam;
+        captured.text = done->folder;
+        captured.cause = done->cause;
+        free((void*)lparam);
+    } else if (captured.has_text) {
         captured.text = (const wchar_t*)lparam;
         free((void*)lparam);
     }

@@ -12,6 +12,7 @@ struct CapturedMsg {
     bool has_text;      // lParam was a non-null text copy
     std::wstring text;  // its contents
     LPARAM lparam = 0;  // as posted, for a message that carries no text
+    int cause = 0;      // WM_APP_CUT_DONE: the failure cause it names
 };
 
 // Creates the window and its thread and sets g_main. Returns false on failure.

@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
-#include "jobs/globals.h"
 #include "jobs/messages.h"
-#include "proc/router.h"
+#include "jobs/router.h"
 #include "support/capture.h"
 #include "text/hints.h"
 
@@ -47,21 +46,18 @@ const Row ROWS[] = {
 class Router : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(capture_start()); }
-    void TearDown() override
-    {
-        capture_stop();
-        g_clip_len = -1.0;
-    }
+    void TearDown() override { capture_stop(); }
 };
 
 TEST_F(Router, EveryKindOfLineAtEveryClipLength)
 {
     for (int l = 0; l < LENGTH_COUNT; l++) {
-        g_clip_len = CLIP_LENGTHS[l];
+        LineRouter router;
+        init_router(&router, CLIP_LENGTHS[l]);
         for (const Row& row : ROWS) {
-            SCOPED_TRACE(testing::Message() << "clip length " << g_clip_len << ", line \""
+            SCOPED_TRACE(testing::Message() << "clip length " << router.clip_len << ", line \""
                                             << std::wstring(row.line).c_str() << "\"");
-            handle_line(row.line);
+            handle_line(&router, row.line);
             std::vector<CapturedMsg> got = capture_take();
             std::vector<CapturedMsg> want;
             if (row.progress) {
@@ -83,10 +79,11 @@ TEST_F(Router, EveryKindOfLineAtEveryClipLength)
 
 TEST_F(Router, ATimeExactlyAtTheClipsLengthIsTheWholeBar)
 {
-    g_clip_len = 5.2;
-    handle_line(L"size=  2048KiB time=00:00:05.20 bitrate=3225kb/s speed=2x");
-    g_clip_len = 5.21;
-    handle_line(L"size=  2048KiB time=00:00:05.20 bitrate=3225kb/s speed=2x");
+    LineRouter router;
+    init_router(&router, 5.2);
+    handle_line(&router, L"size=  2048KiB time=00:00:05.20 bitrate=3225kb/s speed=2x");
+    router.clip_len = 5.21;
+    handle_line(&router, L"size=  2048KiB time=00:00:05.20 bitrate=3225kb/s speed=2x");
     std::vector<CapturedMsg> got = capture_take();
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ((int)got[0].wparam, 1000);
@@ -94,19 +91,39 @@ TEST_F(Router, ATimeExactlyAtTheClipsLengthIsTheWholeBar)
 }
 
 // A warning that names a cause comes before the error it leads to; the
-// first one stays until the next job starts.
-TEST_F(Router, TheFirstCauseInTheOutputIsKeptUntilTheNextJob)
+// first one stays with the job's router.
+TEST_F(Router, TheFirstCauseInTheOutputIsKept)
 {
-    reset_failure_cause();
-    handle_line(L"[download]  45.3% of a file named HTTP Error 403");
-    EXPECT_EQ(failure_cause(), CAUSE_NONE) << "progress names no cause";
-    handle_line(L"WARNING: failed to decrypt with DPAPI");
-    handle_line(L"ERROR: [youtube] abc: Sign in to confirm you’re not a bot.");
-    note_failure_cause(CAUSE_START_VIRUS);
-    EXPECT_EQ(failure_cause(), CAUSE_COOKIES_ENCRYPTED);
+    LineRouter router;
+    init_router(&router, -1);
+    handle_line(&router, L"[download]  45.3% of a file named HTTP Error 403");
+    EXPECT_EQ(router.cause, CAUSE_NONE) << "progress names no cause";
+    handle_line(&router, L"WARNING: failed to decrypt with DPAPI");
+    handle_line(&router, L"ERROR: [youtube] abc: Sign in to confirm you’re not a bot.");
+    note_cause(&router, CAUSE_START_VIRUS);
+    EXPECT_EQ(router.cause, CAUSE_COOKIES_ENCRYPTED);
     capture_take();
-    reset_failure_cause();
-    EXPECT_EQ(failure_cause(), CAUSE_NONE);
+    init_router(&router, -1);
+    EXPECT_EQ(router.cause, CAUSE_NONE);
+}
+
+// A job of several children gives each a share of the bar, which never
+// goes back: a second download starting over does not move it.
+TEST_F(Router, ASteadyShareOfTheBar)
+{
+    LineRouter router;
+    init_router(&router, 10);
+    router.steady = 1;
+    router.bar_from = 200;
+    router.bar_span = 500;
+    const wchar_t* const lines[] = {L"[download]  50.0% of 1MiB", L"[download]  10.0% of 1MiB",
+                                    L"size= 1KiB time=00:00:10.00 bitrate=1kb/s speed=1x"};
+    for (const wchar_t* line : lines)
+        handle_line(&router, line);
+    std::vector<CapturedMsg> got = capture_take();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ((int)got[0].wparam, 450);
+    EXPECT_EQ((int)got[1].wparam, 700);
 }
 
 }  // namespace
