@@ -28,9 +28,9 @@ struct Lookup {
 void build_lookup_command(const Lookup* lookup, const wchar_t* ytdlp, wchar_t* line, size_t cap);
 
 // Starts lookup_thread for lookup (malloc'ed). It ends by posting
-// WM_APP_LOOKUP_DONE with the record, which the window frees. At most one
-// runs at a time; 0 when the thread could not start (lookup is then the
-// caller's again).
+// WM_APP_LOOKUP_DONE with the record, which the window frees. Called only
+// while no other look-up runs (the cancel is shared); 0 when the thread
+// could not start (lookup is then the caller's again).
 int start_lookup(Lookup* lookup);
 
 // Ends the running look-up's yt-dlp and all it started, at once; it then

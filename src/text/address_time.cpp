@@ -24,8 +24,9 @@ int is_digit(wchar_t c)
     return c >= L'0' && c <= L'9';
 }
 
-// Adds the digits at p to *number; 0 when there are none or the number
-// passes the limit (which also keeps it far from overflowing).
+// Reads the digits at p into number, moving p past them; 0 when there are
+// none or the number passes the limit (which also keeps it far from
+// overflowing).
 int read_number(const wchar_t*& p, long& number)
 {
     if (!is_digit(*p))

@@ -130,7 +130,7 @@ const CauseSentence LOOKUP_SENTENCES[] = {
     {CAUSE_COOKIES_ENCRYPTED, L"The cookies of the browser under \"Cookies from\" cannot be read."},
 };
 
-const wchar_t LOOKUP_FAILED[] = L"The video could not be looked up.";
+const wchar_t LOOKUP_FAILED_SENTENCE[] = L"The video could not be looked up.";
 
 // The window's own button brings yt-dlp up to date.
 const wchar_t UPDATE_ADVICE[] = L"press \"Update tools\"";
@@ -175,5 +175,5 @@ const wchar_t* lookup_failure_sentence(int cause)
     for (const CauseSentence& entry : LOOKUP_SENTENCES)
         if (entry.cause == cause)
             return entry.sentence;
-    return LOOKUP_FAILED;
+    return LOOKUP_FAILED_SENTENCE;
 }

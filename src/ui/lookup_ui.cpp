@@ -235,7 +235,8 @@ int kept_info_file(const wchar_t* url, const wchar_t* cookies, wchar_t (&file)[P
 {
     const Lookup* found = found_for(url, cookies);
     file[0] = L'\0';
-    if (!found || !found->info_file[0] || GetTickCount64() - found->finished >= INFO_FRESH_MS)
+    // A live stream's information is out of date as soon as it is written.
+    if (!found || found->video.live || !found->info_file[0] || GetTickCount64() - found->finished >= INFO_FRESH_MS)
         return 0;
     // yt-dlp expands "%NAME%" and "$NAME" in this path: one that holds such
     // a sign might name another file, so the address is used instead.

@@ -120,7 +120,8 @@ void end_lookups();
 // when none has (or the video is live, so its length keeps changing).
 const VideoInfo* known_video(const wchar_t* url, const wchar_t* cookies);
 // The information file that look-up kept, while it is fresh enough for a
-// clip to use instead of the address. 0 (file empty) when there is none.
+// clip to use instead of the address (an hour; never a live stream's).
+// 0 (file empty) when there is none.
 int kept_info_file(const wchar_t* url, const wchar_t* cookies, wchar_t (&file)[PATH_CAP]);
 
 // Adds one line at the end of the log.

@@ -24,6 +24,7 @@ media files always answer at once.
 """
 import argparse
 import functools
+import importlib.util
 import http.server
 import os
 import re
@@ -39,11 +40,13 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SRC = os.path.join(HERE, "..", "..", "src")
 TITLE = "Harness clip A"
 SECONDS = 120
-SELECTOR_MP4 = "bv*[vcodec^=avc1][height<=1080]+ba[acodec^=mp4a]/bv*[height<=1080]+ba/b[height<=1080]"
 
+# Installing the tools, logging and the clip job's selector as the exact-cut benchmark has them.
+_spec = importlib.util.spec_from_file_location("exact_cut", os.path.join(HERE, "exact-cut.py"))
+exact_cut = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(exact_cut)
+log, ensure_tools, SELECTOR_MP4 = exact_cut.log, exact_cut.ensure_tools, exact_cut.SELECTOR_MP4
 
-def log(text):
-    print(text, file=sys.stderr, flush=True)
 
 
 def source_constant(path, pattern):
@@ -57,17 +60,6 @@ def source_constant(path, pattern):
 def wide_literal(text):
     """The text of a C++ wide string literal spread over several lines."""
     return "".join(re.findall(r'L"((?:[^"\\]|\\.)*)"', text)).replace('\\"', '"').replace("\\\\", "\\")
-
-
-def ensure_tools():
-    if shutil.which("yt-dlp") and shutil.which("ffmpeg"):
-        return
-    log("installing yt-dlp and ffmpeg with apt-get…")
-    sudo = [] if os.geteuid() == 0 else ["sudo"]
-    env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
-    subprocess.run(sudo + ["apt-get", "update", "-qq"], check=True)
-    subprocess.run(sudo + ["apt-get", "install", "-y", "-qq", "yt-dlp", "ffmpeg"], env=env, check=True,
-                   stdout=subprocess.DEVNULL)
 
 
 def make_site(folder):

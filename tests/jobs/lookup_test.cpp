@@ -13,6 +13,7 @@
 #include "support/capture.h"
 #include "support/doubles.h"
 #include "support/programs.h"
+#include "support/scratch.h"
 #include "support/ui_driver.h"
 #include "text/hints.h"
 
@@ -20,16 +21,13 @@ namespace {
 
 const DWORD LOOKUP_WAIT_MS = 60000;
 
-class LookupTest : public ::testing::Test {
+class LookupTest : public ScratchFolderTest {
 protected:
-    std::wstring root;
-
     void SetUp() override
     {
-        root = make_scratch_dir(L"lookup");
-        ASSERT_FALSE(root.empty());
-        ASSERT_TRUE(install_fake_ytdlp(root));
-        wcsncpy(g_appdir, root.c_str(), PATH_CAP - 1);
+        ScratchFolderTest::SetUp();
+        ASSERT_TRUE(install_fake_ytdlp(dir));
+        wcsncpy(g_appdir, dir.c_str(), PATH_CAP - 1);
         ASSERT_TRUE(capture_start());
         capture_take();  // see the clip job's tests: settles a fresh capture window
     }
@@ -37,17 +35,17 @@ protected:
     void TearDown() override
     {
         capture_stop();
-        remove_tree(root);
+        ScratchFolderTest::TearDown();
     }
 
-    void script(const TextLines& lines) { ASSERT_TRUE(write_lines(root + L"\\yt-dlp-lookup.script", lines)); }
+    void script(const TextLines& lines) { ASSERT_TRUE(write_lines(dir + L"\\yt-dlp-lookup.script", lines)); }
 
     Lookup* start(const wchar_t* name)
     {
         Lookup* lookup = (Lookup*)calloc(1, sizeof(Lookup));
         wcscpy(lookup->url, L"https://example.com/watch?v=abc");
         wcscpy(lookup->cookies, L"none");
-        wcsncpy(lookup->folder, (root + L"\\" + name).c_str(), PATH_CAP - 1);
+        wcsncpy(lookup->folder, (dir + L"\\" + name).c_str(), PATH_CAP - 1);
         EXPECT_TRUE(start_lookup(lookup));
         return lookup;
     }
@@ -80,7 +78,7 @@ TEST_F(LookupTest, ReadsTheVideoAndKeepsItsInformationWithoutALogLine)
     EXPECT_EQ(lookup->video.duration, 40.0);
     EXPECT_EQ(lookup->video.live, 0);
     // Written by yt-dlp in its current folder, which is the look-up's own.
-    EXPECT_EQ(std::wstring(lookup->info_file), root + L"\\one\\video.info.json");
+    EXPECT_EQ(std::wstring(lookup->info_file), dir + L"\\one\\video.info.json");
     EXPECT_TRUE(file_exists(lookup->info_file));
     EXPECT_TRUE(others.empty()) << "a look-up writes nothing into the log by itself";
     free(lookup);
