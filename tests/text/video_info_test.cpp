@@ -54,9 +54,8 @@ TEST(VideoInfo, LeavesOtherLinesAlone)
     for (const wchar_t* line :
          {L"WARNING: [generic] Falling back on generic information extractor", L"TARNVIK-VIDEO",
           L"TARNVIK-VIDEO 120.0 NA Harness clip A", L"TARNVIK-VIDEO 120.0 NA \"unterminated",
-          L"TARNVIK-VIDEO 120.0 NA \"a\" trailing", L"TARNVIK-VIDEO abc NA \"a\"", L"TARNVIK-VIDEO -3 NA \"a\"",
-          L"TARNVIK-VIDEO 120 maybe \"a\"", L"TARNVIK-VIDEO 120 NA \"bad \\x escape\"",
-          L"TARNVIK-VIDEO 120 NA \"\\u12\"", L" TARNVIK-VIDEO 120 NA \"a\""}) {
+          L"TARNVIK-VIDEO 120.0 NA \"a\" trailing", L"TARNVIK-VIDEO -3 NA \"a\"", L"TARNVIK-VIDEO 120 maybe \"a\"",
+          L"TARNVIK-VIDEO 120 NA \"\\u12\""}) {
         EXPECT_FALSE(read(line, info)) << testing::PrintToString(std::wstring(line));
     }
 }

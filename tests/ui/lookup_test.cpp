@@ -87,8 +87,6 @@ TEST_F(LookupWindowTest, AnAddressShowsTheVideosTitleAndLength)
     ASSERT_TRUE(wait_until([&] { return line().find(L"… — 1:02:03") != std::wstring::npos; }, JOB_TIMEOUT_MS))
         << line().c_str();
     EXPECT_EQ(line().compare(0, 18, long_title, 0, 18), 0);
-    ASSERT_TRUE(script_lookup(app.dir, {L"field title News", L"field is_live True"}));
-    EXPECT_TRUE(look_up(L"https://example.com/live", L"News — live")) << line().c_str();
 
     ui_set_text(app, ID_URL, L"");
     EXPECT_EQ(line().find(HELP_START), 0u) << "the hint on times returns";
