@@ -33,7 +33,13 @@ void build_lookup_command(const Lookup* lookup, const wchar_t* ytdlp, wchar_t* l
 static void take_line(void* ctx, const wchar_t* text)
 {
     Lookup* lookup = (Lookup*)ctx;
-    if (read_video_info_line(text, lookup->video)) {
+    VideoInfo video;
+    if (read_video_info_line(text, video)) {
+        // Each further video would cost yt-dlp a look-up of its own, and
+        // the answer is known with the second.
+        if (++lookup->videos > 1)
+            cancel_group(&g_lookup_group);
+        lookup->video = video;
         lookup->outcome = LOOKUP_FOUND;
         return;
     }
@@ -62,7 +68,9 @@ static void run_lookup(Lookup* lookup)
     unsigned long start_error = 0;
     unsigned long code = run_child(&run, &start_error);
     free(line);
-    if (code == RUN_CANCELLED || group_cancelled(&g_lookup_group)) {
+    if (lookup->videos > 1) {
+        lookup->outcome = LOOKUP_SEVERAL;
+    } else if (code == RUN_CANCELLED || group_cancelled(&g_lookup_group)) {
         lookup->outcome = LOOKUP_CANCELLED;
     } else if (code == RUN_FAILED) {
         // The runner has handed on its own lines about it.
@@ -89,6 +97,7 @@ static DWORD WINAPI lookup_thread(LPVOID param)
 int start_lookup(Lookup* lookup)
 {
     lookup->outcome = LOOKUP_FAILED;
+    lookup->videos = 0;
     lookup->cause = CAUSE_NONE;
     lookup->info_file[0] = L'\0';
     lookup->output[0] = L'\0';

@@ -6,7 +6,9 @@
 #include "jobs/clipjob.h"
 #include "text/video_info.h"
 
-enum LookupOutcome { LOOKUP_FOUND, LOOKUP_FAILED, LOOKUP_CANCELLED };
+// LOOKUP_SEVERAL: the address holds more than one video (a playlist, a
+// page with several); none of them is "the video".
+enum LookupOutcome { LOOKUP_FOUND, LOOKUP_FAILED, LOOKUP_CANCELLED, LOOKUP_SEVERAL };
 enum { LOOKUP_OUTPUT_CAP = 16384 };
 
 struct Lookup {
@@ -17,6 +19,7 @@ struct Lookup {
     wchar_t folder[PATH_CAP];  // its own: yt-dlp's current and temporary folder
     // The answer, filled by the thread.
     int outcome;
+    int videos;  // how many yt-dlp named
     VideoInfo video;
     int cause;                        // the FailureCause its output named, if any
     wchar_t info_file[PATH_CAP];      // empty when yt-dlp wrote none

@@ -28,6 +28,7 @@ enum {
 static const ULONGLONG INFO_FRESH_MS = 60ull * 60 * 1000;
 
 static const wchar_t LOOKING_UP[] = L"looking up the video…";
+static const wchar_t SEVERAL_VIDEOS[] = L"This address holds several videos, not one.";
 
 static unsigned long s_serial;   // the request now in the fields
 static Lookup* s_running;        // the look-up thread's record until it reports
@@ -210,6 +211,11 @@ void on_lookup_done(LPARAM record)
     } else if (lookup->outcome == LOOKUP_FOUND) {
         s_found = lookup;
         show_video(lookup->video);
+    } else if (lookup->outcome == LOOKUP_SEVERAL) {
+        // Nothing to check times against: a clip of such an address is
+        // cut as it always was.
+        SetWindowTextW(g_lookup, SEVERAL_VIDEOS);
+        discard(lookup);
     } else {
         SetWindowTextW(g_lookup, lookup_failure_sentence(lookup->cause));
         log_failure(lookup);

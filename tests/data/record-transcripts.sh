@@ -16,6 +16,7 @@
 #   lookup.txt      the look-up of a video page (schema.org VideoObject):
 #                   Tarnvik's "--print" line with title, length and live
 #   lookup-not-a-video.txt  the look-up of a page without a video
+#   lookup-two-videos.txt   the look-up of a page with two videos
 #   load-info-expired.txt   a clip from the look-up's kept information whose
 #                   media address the site now refuses (HTTP 403)
 #
@@ -64,6 +65,8 @@ PAGE
 }
 echo '<!DOCTYPE html><html><head><title>No video</title></head><body><p>Nothing to play.</p></body></html>' \
     >"$work/site/not-a-video.html"
+echo "<!DOCTYPE html><html><head><title>$title</title></head><body><video src=\"$url_name.mp4\"></video>" \
+    "<video src=\"dash/$url_name.mpd\"></video></body></html>" >"$work/site/two-videos.html"
 
 # Python's file server, but "/expired/…" answers 403, as a site does for a
 # media address that has expired.
@@ -124,6 +127,7 @@ lookup() {
 }
 lookup lookup "$base/watch.html"
 lookup lookup-not-a-video "$base/not-a-video.html"
+lookup lookup-two-videos "$base/two-videos.html"
 
 # The kept information with its media address expired, loaded by a clip.
 lookup kept "$base/watch.html" >/dev/null

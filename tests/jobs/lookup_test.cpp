@@ -83,6 +83,18 @@ TEST_F(LookupTest, ReadsTheVideoAndKeepsItsInformationWithoutALogLine)
     free(lookup);
 }
 
+// A page with two videos is no one video: the look-up stops at the second.
+TEST_F(LookupTest, SeveralVideosAreNoAnswer)
+{
+    script({L"transcript " TEST_DATA_DIR L"/transcripts/lookup-two-videos.txt", L"sleep 120000"});
+    start(L"several");
+    Lookup* lookup = ended();
+    ASSERT_NE(lookup, nullptr);
+    EXPECT_EQ(lookup->outcome, LOOKUP_SEVERAL);
+    EXPECT_EQ(lookup->info_file[0], L'\0');
+    free(lookup);
+}
+
 DWORD WINAPI run_worker_child(LPVOID line)
 {
     return run_logged((wchar_t*)line, 0);
