@@ -80,7 +80,12 @@ void build_clip_command(const ClipJob* job, const wchar_t* ytdlp,
 {
     line[0] = L'\0';
     append_arg(line, cap, ytdlp);
-    append_arg(line, cap, job->url);
+    if (job->info_file[0]) {
+        append_arg(line, cap, YTDLP_LOAD_INFO_JSON);
+        append_arg(line, cap, job->info_file);
+    } else {
+        append_arg(line, cap, job->url);
+    }
     for (const wchar_t* option : LEADING_OPTIONS)
         append_arg(line, cap, option);
 
@@ -105,9 +110,14 @@ void build_clip_command(const ClipJob* job, const wchar_t* ytdlp,
         append_arg(line, cap, YTDLP_DOWNLOADER_ARGS);
         append_arg(line, cap, YTDLP_EXACT_CUT_ENCODING);
     }
-    if (wcscmp(job->cookies, NO_COOKIES) != 0) {
+    append_cookie_args(line, cap, job->cookies);
+}
+
+void append_cookie_args(wchar_t* line, size_t cap, const wchar_t* cookies)
+{
+    if (wcscmp(cookies, NO_COOKIES) != 0) {
         append_arg(line, cap, YTDLP_COOKIES_FROM_BROWSER);
-        append_arg(line, cap, job->cookies);
+        append_arg(line, cap, cookies);
     }
 }
 
@@ -127,7 +137,7 @@ static void cut_to_folder(wchar_t* path)
 // One job on its way: its lines' router, which holds the clip length and
 // the cause of failure the tools name.
 struct ClipRun {
-    const ClipJob* job;
+    ClipJob* job;  // the retry takes the address in place of the kept information
     LineRouter router;
 };
 
@@ -169,6 +179,16 @@ static unsigned long run_clip(ClipRun* clip)
         cut_to_folder(ffmpeg);
     build_clip_command(clip->job, ytdlp, ffmpeg, line, CLIP_LINE_CAP);
     unsigned long code = run_step(clip, line);
+    // The kept information holds media addresses that a site lets expire;
+    // the address itself makes yt-dlp fetch fresh ones.
+    if (code != 0 && code != RUN_CANCELLED && clip->job->info_file[0] && clip->router.cause == CAUSE_FORBIDDEN) {
+        post_log(L"[tarnvik] the site refused the video information kept from the look-up — trying again "
+                 L"with the address");
+        clip->job->info_file[0] = L'\0';
+        clip->router.cause = CAUSE_NONE;
+        build_clip_command(clip->job, ytdlp, ffmpeg, line, CLIP_LINE_CAP);
+        code = run_step(clip, line);
+    }
     free(line);
     return code;
 }

@@ -19,6 +19,10 @@ struct ClipJob {
     int noaudio;
     wchar_t cookies[CLIP_COOKIES_CAP];  // browser name, "none" for no cookies
     wchar_t outdir[PATH_CAP];        // the job's own output folder
+    // What a finished look-up of the same address kept: given to yt-dlp in
+    // place of the address, so that it need not look the video up again.
+    // Empty: the address itself.
+    wchar_t info_file[PATH_CAP];
 };
 
 // Builds the yt-dlp command line for job into line (capacity cap); it is
@@ -27,9 +31,13 @@ struct ClipJob {
 void build_clip_command(const ClipJob* job, const wchar_t* ytdlp,
                         const wchar_t* ffmpeg_dir, wchar_t* line, size_t cap);
 
+// "--cookies-from-browser" and the browser, unless cookies is "none".
+void append_cookie_args(wchar_t* line, size_t cap, const wchar_t* cookies);
+
 // Thread routine; param is a malloc'ed ClipJob that the thread frees.
 // Ends by posting WM_APP_CUT_DONE exactly once, with the failure cause the
 // tools named; a cancelled job's folder is removed first and its code is
 // RUN_CANCELLED, and so is the still empty folder of a job that found no
-// yt-dlp (code 1).
+// yt-dlp (code 1). A run from the kept information that the site refuses
+// (its media addresses have expired) is run once more with the address.
 DWORD WINAPI cut_thread(LPVOID param);

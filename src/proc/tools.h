@@ -38,6 +38,16 @@ inline constexpr const wchar_t YTDLP_EXACT_CUT_ENCODING[] =
     L"ffmpeg_o:-preset:v superfast -x264-params:v crf=24 "
     L"-deadline:v realtime -cpu-used:v 5 -row-mt:v 1";
 inline constexpr const wchar_t YTDLP_COOKIES_FROM_BROWSER[] = L"--cookies-from-browser";
+// The look-up reads a video's information without fetching it, and keeps
+// all of it in a file that a clip then loads instead of the address.
+inline constexpr const wchar_t YTDLP_SKIP_DOWNLOAD[] = L"--skip-download";
+inline constexpr const wchar_t YTDLP_NO_SIMULATE[] = L"--no-simulate";  // "--print" alone writes no file
+inline constexpr const wchar_t YTDLP_WRITE_INFO_JSON[] = L"--write-info-json";
+inline constexpr const wchar_t YTDLP_PRINT[] = L"--print";
+inline constexpr const wchar_t YTDLP_LOAD_INFO_JSON[] = L"--load-info-json";
+// "-o video" in the look-up's own folder makes yt-dlp write "video.info.json" there.
+inline constexpr const wchar_t LOOKUP_OUTPUT_NAME[] = L"video";
+inline constexpr const wchar_t LOOKUP_INFO_FILE[] = L"video.info.json";
 
 // curl: follow redirects, draw a "#" progress bar, fail on HTTP errors.
 inline constexpr const wchar_t CURL_FOLLOW[] = L"-L";

@@ -130,6 +130,27 @@ const StartError START_ERRORS[] = {
     {4551, CAUSE_START_POLICY},        // ERROR_SYSTEM_INTEGRITY_POLICY_VIOLATION
 };
 
+struct CauseSentence {
+    int cause;
+    const wchar_t* sentence;
+};
+
+// Short enough for the one line under the address; the log's hint line
+// says the rest.
+const CauseSentence LOOKUP_SENTENCES[] = {
+    {CAUSE_UNSUPPORTED_URL, L"This address is not a video page."},
+    {CAUSE_PRIVATE, L"This video is private."},
+    {CAUSE_SIGN_IN, L"The site wants a signed-in browser — choose it under \"Cookies from\"."},
+    {CAUSE_FORBIDDEN, L"The site refuses to show this video."},
+    {CAUSE_TOO_MANY_REQUESTS, L"The site refuses to show this video."},
+    {CAUSE_UNAVAILABLE, L"There is no such video."},
+    {CAUSE_COOKIES_MISSING, L"The cookies of the browser under \"Cookies from\" cannot be read."},
+    {CAUSE_COOKIES_LOCKED, L"The cookies of the browser under \"Cookies from\" cannot be read."},
+    {CAUSE_COOKIES_ENCRYPTED, L"The cookies of the browser under \"Cookies from\" cannot be read."},
+};
+
+const wchar_t LOOKUP_FAILED_SENTENCE[] = L"The video could not be looked up.";
+
 // The window's own button brings yt-dlp up to date.
 const wchar_t UPDATE_ADVICE[] = L"press \"Update tools\"";
 
@@ -178,4 +199,12 @@ int build_hint_line(int cause, long ytdlp_age_days, wchar_t (&out)[HINT_LINE_CAP
         format_text(out, L"[tarnvik] %ls", CAUSE_TEXTS[cause].advice);
     }
     return out[0] != L'\0';
+}
+
+const wchar_t* lookup_failure_sentence(int cause)
+{
+    for (const CauseSentence& entry : LOOKUP_SENTENCES)
+        if (entry.cause == cause)
+            return entry.sentence;
+    return LOOKUP_FAILED_SENTENCE;
 }

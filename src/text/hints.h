@@ -49,3 +49,8 @@ int cause_of_start_error(unsigned long error);
 // when an update may mend the cause, or when there is no known cause.
 // 1 when there is a line; 0 (out empty) when there is nothing to say.
 int build_hint_line(int cause, long ytdlp_age_days, wchar_t (&out)[HINT_LINE_CAP]);
+
+// The look-up's failure in one short sentence for the line under the
+// address: what the cause means for this video, or a plain "could not"
+// when there is no known cause.
+const wchar_t* lookup_failure_sentence(int cause);

@@ -132,6 +132,16 @@ void on_cut_clip()
         return;
     }
     read_options(job);
+    // Checked against the video's length once the look-up has found it;
+    // without an End, the clip then has a length for the bar.
+    const VideoInfo* video = known_video(job->url, job->cookies);
+    double duration = video ? video->duration : -1;
+    wchar_t past_end[LENGTH_MESSAGE_CAP];
+    if (!times_fit_length(job->start, job->end, duration, past_end)) {
+        refuse(job, past_end);
+        return;
+    }
+    kept_info_file(job->url, job->cookies, job->info_file);
     CreateDirectoryW(g_clipsdir, nullptr);
     // Sharing a folder with another job could report that job's file.
     int made = make_job_folder(g_clipsdir, GetTickCount(), job->outdir);
@@ -156,7 +166,7 @@ void on_cut_clip()
         refuse(job, refusal);
         return;
     }
-    job->clip_len = clip_length(job->start, job->end);
+    job->clip_len = clip_length_in(job->start, job->end, duration);
     SendMessageW(g_progress, PBM_SETPOS, 0, 0);
     if (!start_worker(RUNNING_CLIP, cut_thread, job, L"starting…"))
         free(job);
@@ -169,6 +179,13 @@ void cancel_running_work()
         // The worker reports the end with its usual end message.
         cancel_children();
     }
+}
+
+void cancel_on_escape()
+{
+    // Esc stops the look-up too; the Cancel button stops only the work it names.
+    cancel_running_lookup();
+    cancel_running_work();
 }
 
 void on_cut_button()

@@ -25,7 +25,7 @@ int take_escape(const MSG* msg)
     // An open list closes on Esc, and that is all the user asked for.
     if (is_dropped_list(msg->hwnd))
         return 0;
-    cancel_running_work();
+    cancel_on_escape();
     return 1;
 }
 

@@ -35,7 +35,7 @@ struct ControlSpec {
     HWND* handle;
 };
 
-static const wchar_t HELP_TEXT[] =
+const wchar_t HELP_TEXT[] =
     L"Times work with or without colons:  5:38 and 338 both mean 5 min 38 s (1:02:03 works too).  "
     L"Leave End blank to clip to the end of the video.";
 
@@ -63,7 +63,8 @@ static const DWORD TAB_STOP = WS_TABSTOP | WS_GROUP;
 static const ControlSpec CONTROLS[] = {
     {L"STATIC", URL_LABEL, 0, 0, 14, 12, 200, 18, FONT_BOLD, nullptr},
     {L"EDIT", L"", IDC_URL, ES_AUTOHSCROLL | TAB_STOP, 14, 32, 636, 26, FONT_MONO, &g_url},
-    {L"STATIC", HELP_TEXT, 0, 0, 14, 66, 636, 32, FONT_PLAIN, nullptr},
+    // A video's title is shown as it is: an "&" in it is no access key.
+    {L"STATIC", HELP_TEXT, IDC_LOOKUP, SS_NOPREFIX, 14, 66, 636, 32, FONT_PLAIN, &g_lookup},
     {L"STATIC", START_LABEL, 0, 0, 14, 104, 60, 18, FONT_BOLD, nullptr},
     {L"EDIT", L"", IDC_START, ES_CENTER | TAB_STOP, 14, 122, 110, 28, FONT_MONO, &g_start},
     {L"STATIC", L"→", 0, SS_CENTER, 130, 128, 30, 18, FONT_PLAIN, nullptr},

@@ -104,7 +104,15 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
             on_cut_button();
             return 0;
         case IDCANCEL:  // Esc, as dialog handling sends it
-            cancel_running_work();
+            cancel_on_escape();
+            return 0;
+        case IDC_URL:
+            if (HIWORD(wparam) == EN_CHANGE)
+                on_request_change();
+            return 0;
+        case IDC_COOKIES:
+            if (HIWORD(wparam) == CBN_SELCHANGE)
+                on_request_change();
             return 0;
         case IDC_OPEN:
             on_open_clips();
@@ -150,6 +158,13 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
     case WM_APP_PROGRESS:
         on_progress(wparam);
         return 0;
+    case WM_APP_LOOKUP_DONE:
+        on_lookup_done(lparam);
+        return 0;
+    case WM_TIMER:
+        if (wparam == LOOKUP_TIMER)
+            on_lookup_timer();
+        return 0;
     }
     return DefWindowProcW(hwnd, msg, wparam, lparam);
 }
@@ -187,6 +202,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
             DispatchMessageW(&message);
         }
     }
+    end_lookups();
     if (SUCCEEDED(com))
         CoUninitialize();
     return 0;

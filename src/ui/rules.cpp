@@ -8,6 +8,7 @@
 #include "jobs/locator.h"
 #include "jobs/toolversion.h"
 #include "proc/tools.h"
+#include "text/video_info.h"
 
 const wchar_t* const exts[EXT_COUNT] = {L".mp4", L".mkv",  L".webm", L".m4a", L".mp3",
                                         L".opus", L".mov", L".flac", L".ogg", L".wav"};
@@ -26,6 +27,27 @@ double clip_length(double start, double end)
     if (end < 0)
         return -1.0;
     return start >= 0 ? end - start : end;
+}
+
+double clip_length_in(double start, double end, double duration)
+{
+    if (end >= 0 || duration <= 0)
+        return clip_length(start, end);
+    return start > 0 ? duration - start : duration;
+}
+
+int times_fit_length(double start, double end, double duration, wchar_t (&message)[LENGTH_MESSAGE_CAP])
+{
+    message[0] = L'\0';
+    if (duration <= 0)
+        return 1;
+    wchar_t length[VIDEO_LENGTH_CAP];
+    format_length(duration, length);
+    if (start >= duration)
+        format_text(message, L"Start time is past the end of the video (%ls).", length);
+    else if (end > duration)
+        format_text(message, L"End time is past the end of the video (%ls).", length);
+    return message[0] == L'\0';
 }
 
 int make_job_folder(const wchar_t* clipsdir, unsigned long tick, wchar_t* outdir)

@@ -18,6 +18,16 @@ int is_http_url(const wchar_t* url);
 // without an end (start and end are -1 when not given).
 double clip_length(double start, double end);
 
+// With the video's length known (duration > 0), the clip's length when no
+// End is given is the rest of the video from Start; otherwise clip_length.
+double clip_length_in(double start, double end, double duration);
+
+enum { LENGTH_MESSAGE_CAP = 80 };
+// Against a video of duration seconds (unknown: 0 or less, nothing is
+// checked): a Start at or past its end, or an End past it, is refused with
+// the message to show. 1 when the times fit.
+int times_fit_length(double start, double end, double duration, wchar_t (&message)[LENGTH_MESSAGE_CAP]);
+
 // Creates a fresh job folder inside clipsdir, named after tick and a
 // pseudo-random number, into outdir (PATH_CAP). A name that is already
 // taken (an earlier job, another copy of the program) is never reused.

@@ -13,10 +13,12 @@ void show_running(Running what)
     SetWindowTextW(g_cut, what == RUNNING_NOTHING ? CUT_CLIP_TEXT : CANCEL_TEXT);
     EnableWindow(g_cut, TRUE);
     // "Update tools" pressed from the keyboard hands the focus to "Cancel".
-    if (what == RUNNING_NOTHING)
+    if (what == RUNNING_NOTHING) {
         enable_control(g_update);
-    else
+        resume_lookup();
+    } else {
         disable_control(g_update, g_cut);
+    }
 }
 
 int start_worker(Running what, LPTHREAD_START_ROUTINE routine, void* param, const wchar_t* status)

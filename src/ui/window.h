@@ -2,6 +2,8 @@
 // and the handlers that WndProc dispatches to.
 #pragma once
 #include <windows.h>
+#include "jobs/globals.h"
+#include "text/video_info.h"
 
 enum {
     IDC_URL = 101,
@@ -18,7 +20,8 @@ enum {
     IDC_LOG = 112,
     IDC_FOOT = 113,
     IDC_PROGRESS = 114,
-    IDC_UPDATE = 115
+    IDC_UPDATE = 115,
+    IDC_LOOKUP = 116
 };
 
 enum { CLIENT_WIDTH = 664, CLIENT_HEIGHT = 590 };
@@ -42,6 +45,10 @@ extern HFONT g_mono;  // fixed pitch, for what the user types and the log
 extern HWND g_url, g_start, g_end, g_quality, g_cookies;
 extern HWND g_mp4, g_exact, g_noaudio, g_cut;
 extern HWND g_status, g_progress, g_log, g_foot, g_update;
+// The line under the address: the hint on time formats, or what the
+// look-up found out about the video.
+extern HWND g_lookup;
+extern const wchar_t HELP_TEXT[];
 
 // 1 while a clip request is checked or any worker runs.
 extern volatile LONG g_busy;
@@ -105,14 +112,42 @@ void enable_control(HWND control);
 // User commands (WM_COMMAND).
 // The "Cut clip" button: cuts a clip, or cancels what runs.
 void on_cut_button();
-// Cancel, from the button or Esc wherever the focus is: stops whatever runs
-// in the background, and does nothing when nothing runs. Work of any new
-// kind that Esc should stop is stopped here too.
+// Cancel, from the button: stops the clip, download or update that runs,
+// and does nothing when none runs.
 void cancel_running_work();
+// Esc wherever the focus is: stops that work and the look-up as well.
+void cancel_on_escape();
 void on_cut_clip();
 void on_open_clips();
 void on_quality_change();
 void on_update_tools();
+
+// The look-up (lookup_ui.cpp). LOOKUP_TIMER's WM_TIMER: the address has
+// stood still long enough.
+enum { LOOKUP_TIMER = 1 };
+// The address or "Cookies from" changed: what was found is forgotten, a
+// running look-up stopped, and a new one due once the address stands still.
+void on_request_change();
+void on_lookup_timer();
+void on_lookup_done(LPARAM lookup);
+// Work has ended: a look-up that waited for it starts now.
+void resume_lookup();
+// Esc: stops a running look-up, and one about to start. Touches no clip.
+void cancel_running_lookup();
+// The window has gone: the look-up is stopped and its folder removed.
+void end_lookups();
+// What a finished look-up of this address with these cookies found; null
+// when none has (or the video is live, so its length keeps changing).
+const VideoInfo* known_video(const wchar_t* url, const wchar_t* cookies);
+// The information file that look-up kept, while it is fresh enough for a
+// clip to use instead of the address (an hour; never a live stream's).
+// 0 (file empty) when there is none.
+int kept_info_file(const wchar_t* url, const wchar_t* cookies, wchar_t (&file)[PATH_CAP]);
+
+// Adds one line at the end of the log.
+void append_to_log(const wchar_t* line);
+// The "[tarnvik]" line with what most likely went wrong, for cause.
+void log_failure_hint(int cause);
 
 // Worker messages; each frees the text it carries.
 void on_log(LPARAM text);

@@ -19,7 +19,7 @@
 
 enum { DONE_TEXT_CAP = 324 };
 
-static void append_to_log(const wchar_t* line)
+void append_to_log(const wchar_t* line)
 {
     // Always at the end, even if the user has selected something above.
     int end = GetWindowTextLengthW(g_log);
@@ -56,7 +56,7 @@ static void show_failure()
 // After the tools' own lines, one of ours says in plain words what most
 // likely went wrong and what to do; the job's log messages have all been
 // handled by now, so it is the last line.
-static void log_failure_hint(int cause)
+void log_failure_hint(int cause)
 {
     long age = -1;
     wchar_t ytdlp[PATH_CAP];

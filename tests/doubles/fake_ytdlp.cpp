@@ -25,6 +25,19 @@
 //                         the folder of the "-o" template; may be repeated
 //   sleep <ms>            waits before exiting, so a job can be kept running
 //   exit <code>           the exit code (default 0)
+//   refuse-info-json <file>  when given "--load-info-json": replays that
+//                         file (a site refusing the kept media addresses)
+//                         and ends with exit code 1, before anything else
+//                         but "args"
+// A look-up (an argument "--skip-download") reads "yt-dlp-lookup.script"
+// instead, which takes the same commands and also
+//   field <name> <value>  a field of the video for "--print" templates;
+//                         without one, "title" is "Fake video" and every
+//                         other field "NA", as yt-dlp prints what it lacks
+// and, when its exit code is 0, it prints each "--print" template with the
+// fields put in ("%(name)s" as it is, "%(name)+j" as a JSON string; not
+// when it replays a transcript, which holds yt-dlp's own printed lines),
+// then writes "<-o>.info.json" for "--write-info-json".
 #include <cstdlib>
 #include "double_script.h"
 
@@ -115,10 +128,59 @@ static void spawn(std::wstring cmdline)
     CloseHandle(info.hThread);
 }
 
+static std::wstring field_value(const std::vector<ScriptLine>& script, const std::wstring& name)
+{
+    for (const ScriptLine& s : script)
+        if (s.word == L"field" && split_words(s.rest).at(0) == name)
+            return rest_after_words(s.rest, 1);
+    return name == L"title" ? L"Fake video" : L"NA";
+}
+
+static std::wstring as_json(const std::wstring& text)
+{
+    std::wstring json = L"\"";
+    for (wchar_t c : text) {
+        if (c == L'"' || c == L'\\')
+            json += L'\\';
+        json += c;
+    }
+    return json + L"\"";
+}
+
+static std::wstring expand_template(std::wstring text, const std::vector<ScriptLine>& script)
+{
+    for (size_t at = text.find(L"%("); at != std::wstring::npos; at = text.find(L"%(", at)) {
+        size_t close = text.find(L')', at);
+        if (close == std::wstring::npos)
+            break;
+        std::wstring value = field_value(script, text.substr(at + 2, close - at - 2));
+        bool json = text.compare(close + 1, 2, L"+j") == 0;
+        if (json && value != L"NA")
+            value = as_json(value);
+        text.replace(at, close + (json ? 3 : 2) - at, value);
+        at += value.size();
+    }
+    return text;
+}
+
+static void answer_lookup(int argc, wchar_t** argv, const std::vector<ScriptLine>& script)
+{
+    bool replayed = false;  // a recording holds yt-dlp's own printed lines
+    for (const ScriptLine& s : script)
+        replayed = replayed || s.word == L"transcript";
+    for (int i = 1; i + 1 < argc && !replayed; i++)
+        if (wcscmp(argv[i], L"--print") == 0)
+            write_out(to_utf8(expand_template(argv[i + 1], script) + L"\n"));
+    if (has_option(argc, argv, L"--write-info-json"))
+        write_bytes(option_value(argc, argv, L"-o") + L".info.json",
+                    to_utf8(L"{\"title\": " + as_json(field_value(script, L"title")) + L"}"), false);
+}
+
 int wmain(int argc, wchar_t** argv)
 {
     std::wstring here = own_folder();
-    std::vector<ScriptLine> script = read_script(L"yt-dlp.script");
+    bool lookup = has_option(argc, argv, L"--skip-download");
+    std::vector<ScriptLine> script = read_script(lookup ? L"yt-dlp-lookup.script" : L"yt-dlp.script");
     DWORD delay_ms = 0, sleep_ms = 0;
     std::wstring pace_file;
     int exit_code = 0;
@@ -139,6 +201,11 @@ int wmain(int argc, wchar_t** argv)
         if (s.word == L"cwd")
             write_bytes(resolve_in(here, s.rest), to_utf8(current_folder() + L"\n"), false);
     for (const ScriptLine& s : script)
+        if (s.word == L"refuse-info-json" && has_option(argc, argv, L"--load-info-json")) {
+            replay(resolve_in(here, s.rest), 0, L"");
+            return 1;
+        }
+    for (const ScriptLine& s : script)
         if (s.word == L"spawn")
             spawn(s.rest);
     for (const ScriptLine& s : script)
@@ -147,6 +214,8 @@ int wmain(int argc, wchar_t** argv)
     for (const ScriptLine& s : script)
         if (s.word == L"say")
             write_out(to_utf8(s.rest + L"\n"));
+    if (lookup && exit_code == 0)  // yt-dlp prints nothing for a video it could not read
+        answer_lookup(argc, argv, script);
     for (const ScriptLine& s : script)
         if (s.word == L"media")
             write_media(output_folder(argc, argv), s.rest);

@@ -393,6 +393,49 @@ TEST_F(ClipJobTest, YtdlpThatCannotStartEndsTheJobAsFailed)
     expect_done_last(messages, RUN_FAILED);
 }
 
+// With a look-up's kept information, yt-dlp loads it in place of the
+// address; a site that refuses its expired media addresses (the recorded
+// 403) gets one more run, with the address.
+TEST_F(ClipJobTest, KeptInformationStandsInForTheAddressUntilTheSiteRefusesIt)
+{
+    ClipJob request = job();
+    std::wstring info = root + L"\\video.info.json";
+    wcsncpy(request.info_file, info.c_str(), PATH_CAP - 1);
+    run(job());
+    TextLines by_address = received();
+    ASSERT_GE(by_address.size(), 2u);
+
+    std::vector<CapturedMsg> messages = run(request);
+    TextLines by_info = received();
+    TextLines expected = by_address;
+    expected[1] = info;
+    expected.insert(expected.begin() + 1, L"--load-info-json");
+    EXPECT_EQ(by_info, expected) << "every other argument as with the address";
+    expect_done_last(messages, 0);
+
+    script({L"args args.txt", L"refuse-info-json " TEST_DATA_DIR L"/transcripts/load-info-expired.txt",
+            L"media clip.mp4 2048"});
+    messages = run(request);
+    EXPECT_EQ(received(), by_address) << "the second run has the address";
+    Seen seen = sort_messages(messages);
+    std::vector<std::wstring> echoed;
+    for (const std::wstring& line : seen.logs)
+        if (starts_with(line, L"$ "))
+            echoed.push_back(line);
+    ASSERT_EQ(echoed.size(), 2u);
+    EXPECT_EQ(split_command_line(echoed[0].substr(2)), expected);
+    EXPECT_EQ(split_command_line(echoed[1].substr(2)), by_address);
+    EXPECT_TRUE(std::any_of(seen.logs.begin(), seen.logs.end(),
+                            [](const std::wstring& l) { return starts_with(l, L"[tarnvik] the site refused"); }));
+    expect_done_last(messages, 0);
+
+    // Only a refusal is worth the second run: any other failure stands.
+    script({L"args args.txt", L"say ERROR: [generic] Unsupported URL: https://example.com/", L"exit 1"});
+    messages = run(request);
+    EXPECT_EQ(received(), expected);
+    expect_done_last(messages, 1);
+}
+
 // Real yt-dlp output, replayed: stage words, progress and the log, in order.
 TEST_F(ClipJobTest, RecordedTranscriptsReachTheWindowInOrder)
 {

@@ -52,7 +52,7 @@ void record(UINT msg, WPARAM wparam, LPARAM lparam)
 
 LRESULT CALLBACK capture_proc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam)
 {
-    if (msg >= WM_APP_LOG && msg <= WM_APP_PROGRESS) {
+    if (msg >= WM_APP_LOG && msg <= WM_APP_LOOKUP_DONE) {
         record(msg, wparam, lparam);
         return 0;
     }

@@ -1,6 +1,7 @@
 // Program paths, process runs and scratch folders for the tests.
 #include "support/programs.h"
 #include <stdio.h>
+#include <tlhelp32.h>
 
 std::wstring bin_dir()
 {
@@ -160,4 +161,19 @@ double now_seconds()
     QueryPerformanceCounter(&count);
     QueryPerformanceFrequency(&frequency);
     return (double)count.QuadPart / (double)frequency.QuadPart;
+}
+
+DWORD child_process(DWORD parent_pid, const wchar_t* exe_name)
+{
+    DWORD found = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == parent_pid && _wcsicmp(entry.szExeFile, exe_name) == 0)
+            found = entry.th32ProcessID;
+    CloseHandle(snapshot);
+    return found;
 }

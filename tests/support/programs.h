@@ -23,6 +23,8 @@ bool start_program(const std::wstring& cmdline, HANDLE input, HANDLE output,
 bool run_program(const std::wstring& cmdline, const wchar_t* cwd, DWORD timeout_ms,
                  DWORD* exit_code);
 
+// The id of a running process named exe_name whose parent is parent_pid; 0 when none.
+DWORD child_process(DWORD parent_pid, const wchar_t* exe_name);
 // A steady clock in seconds, for the benchmarks.
 double now_seconds();
 

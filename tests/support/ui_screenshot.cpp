@@ -198,6 +198,8 @@ bool ui_screenshot(HWND window, const std::wstring& png_path)
     if (!GetClientRect(window, &rect) || rect.right <= 0 || rect.bottom <= 0)
         return false;
     MapWindowPoints(window, nullptr, (POINT*)&rect, 2);
+    // A text just set may not be painted yet: the screen holds what was.
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     Bytes rgb = grab_screen(rect);
     if (rgb.empty())
         return false;

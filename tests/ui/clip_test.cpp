@@ -12,6 +12,7 @@
 
 namespace {
 
+const wchar_t VIDEO_TITLE[] = L"Café – Ünïcode";
 const wchar_t TITLE[] = L"Café – Ünïcode [Café – Ünïcode]";
 
 std::wstring transcript(const wchar_t* name)
@@ -118,6 +119,7 @@ TEST_F(ClipTest, WholeJobShowsItsStagesAndReportsTheLargestMediaFile)
     TextLines paced = SCRIPT;
     paced.push_back(PACED);
     ASSERT_TRUE(script_ytdlp(app.dir, paced));
+    ASSERT_TRUE(script_lookup(app.dir, {std::wstring(L"field title ") + VIDEO_TITLE, L"field duration 40.0"}));
     size_t folders_before = job_folders(app.dir).size();
     JobView view = cut_paced(L"https://example.com/watch?v=demo", L"0", L"0:12");
     ASSERT_TRUE(view.ended);
@@ -165,6 +167,10 @@ TEST_F(ClipTest, WholeJobShowsItsStagesAndReportsTheLargestMediaFile)
     ASSERT_TRUE(script_ytdlp(app.dir, SCRIPT));
     ASSERT_TRUE(cut(L"https://example.com/watch?v=demo", L"0", L"0:12").ended);
     ASSERT_TRUE(wait_for_opened_folder(opened, SHORT_TIMEOUT_MS));
+    // The look-up waited for the clip; the screenshot shows what it found.
+    EXPECT_TRUE(wait_until([&] { return ui_text(app, ID_LOOKUP) == VIDEO_TITLE + std::wstring(L" — 0:40"); },
+                           JOB_TIMEOUT_MS))
+        << ui_text(app, ID_LOOKUP).c_str();
     ASSERT_TRUE(ui_screenshot(app.main, screenshot_path()));
     unsigned long width, height;
     png_size(screenshot_path(), width, height);

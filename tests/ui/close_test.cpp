@@ -1,5 +1,5 @@
-// Closing the window while a clip job runs must not leave its hidden
-// yt-dlp running with no window to stop it.
+// Closing the window while a clip job or a look-up runs must not leave its
+// hidden yt-dlp running with no window to stop it, nor the look-up's files.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include "ui_shared.h"
@@ -24,6 +24,27 @@ TEST(ClosingTest, ClosingTheWindowDuringAJobEndsItsChild)
         TerminateProcess(child, 1);
     CloseHandle(child);
     EXPECT_TRUE(child_ended) << "yt-dlp outlived the window";
+}
+
+TEST(ClosingTest, ClosingTheWindowDuringALookupEndsItAndRemovesItsFolder)
+{
+    UiApp app;
+    ASSERT_TRUE(start_with_tools(app, L"closing a look-up"));
+    ASSERT_TRUE(script_lookup(app.dir, {L"sleep 120000"}));
+    ui_set_text(app, ID_URL, L"https://example.com/slow");
+    DWORD child_pid = 0;
+    bool started = wait_until([&] { return (child_pid = child_process(app.pid, L"yt-dlp.exe")) != 0; },
+                              SHORT_TIMEOUT_MS);
+    HANDLE child = started ? OpenProcess(SYNCHRONIZE, FALSE, child_pid) : nullptr;
+    ASSERT_NE(child, nullptr) << "the look-up's yt-dlp was not seen running";
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = temp + std::wstring(L"Tarnvik-lookup-") + std::to_wstring(app.pid);
+    EXPECT_TRUE(folder_exists(folder)) << "the look-up works somewhere else";
+    EXPECT_TRUE(ui_close(app, SHORT_TIMEOUT_MS));
+    EXPECT_EQ(WaitForSingleObject(child, SHORT_TIMEOUT_MS), (DWORD)WAIT_OBJECT_0) << "yt-dlp outlived the window";
+    CloseHandle(child);
+    EXPECT_FALSE(folder_exists(folder)) << "the look-up's folder outlived the window";
 }
 
 }  // namespace

@@ -48,6 +48,32 @@ TEST(ClipLength, EndMinusStartOrEndAloneOrNone)
     EXPECT_DOUBLE_EQ(clip_length(-1, -1), -1);
 }
 
+TEST(ClipLength, WithoutAnEndTheRestOfAVideoOfKnownLength)
+{
+    EXPECT_DOUBLE_EQ(clip_length_in(-1, -1, 120), 120);
+    EXPECT_DOUBLE_EQ(clip_length_in(30, -1, 120), 90);
+    EXPECT_DOUBLE_EQ(clip_length_in(30, 50, 120), 20) << "an End given decides";
+    EXPECT_DOUBLE_EQ(clip_length_in(30, -1, -1), -1) << "no length known";
+}
+
+std::wstring refusal(double start, double end, double duration)
+{
+    wchar_t message[LENGTH_MESSAGE_CAP];
+    int fits = times_fit_length(start, end, duration, message);
+    EXPECT_EQ(fits, message[0] == L'\0');
+    return message;
+}
+
+TEST(VideoLength, TimesAtOrPastTheEndAreRefused)
+{
+    EXPECT_EQ(refusal(-1, 120, 120), L"") << "to the very end";
+    EXPECT_EQ(refusal(119.5, -1, 120), L"");
+    EXPECT_EQ(refusal(120, -1, 120), L"Start time is past the end of the video (2:00).");
+    EXPECT_EQ(refusal(-1, 120.5, 120), L"End time is past the end of the video (2:00).");
+    EXPECT_EQ(refusal(5000, 6000, 3723), L"Start time is past the end of the video (1:02:03).") << "Start first";
+    EXPECT_EQ(refusal(5000, 6000, -1), L"") << "nothing to check against";
+}
+
 TEST_F(RulesTest, JobFolderIsNamedAfterTickAndRandomNumber)
 {
     wchar_t job[PATH_CAP];

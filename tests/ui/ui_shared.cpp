@@ -4,7 +4,6 @@
 // prefix is left as it was, so Tarnvik run by hand opens real folders.
 #include "ui_shared.h"
 #include <gtest/gtest.h>
-#include <tlhelp32.h>
 #include <cstdint>
 #include <cwchar>
 #include "proc/tools.h"
@@ -164,21 +163,6 @@ std::vector<std::wstring> job_folders(const std::wstring& program_dir)
     return folders;
 }
 
-DWORD child_process(DWORD parent_pid, const wchar_t* exe_name)
-{
-    DWORD found = 0;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return 0;
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry))
-        if (entry.th32ParentProcessID == parent_pid && _wcsicmp(entry.szExeFile, exe_name) == 0)
-            found = entry.th32ProcessID;
-    CloseHandle(snapshot);
-    return found;
-}
-
 // The number of the last "[pace] N" line in the log from line first on; 0
 // when there is none.
 static unsigned long last_pace_mark(const UiApp& app, size_t first)
@@ -252,6 +236,11 @@ std::wstring last_ytdlp_folder(const std::wstring& dir)
 {
     TextLines lines = read_lines(dir + L"\\cwd.txt");
     return lines.empty() ? L"" : lines[0];
+}
+
+bool script_lookup(const std::wstring& dir, const TextLines& lines)
+{
+    return write_lines(dir + L"\\yt-dlp-lookup.script", lines);
 }
 
 TextLines last_ytdlp_args(const std::wstring& dir)

@@ -6,12 +6,13 @@
 #include <string>
 #include <vector>
 #include "support/doubles.h"
+#include "support/programs.h"
 #include "support/ui_driver.h"
 
 enum {
     ID_URL = 101, ID_START = 102, ID_END = 103, ID_QUALITY = 104, ID_COOKIES = 105,
     ID_MP4 = 106, ID_EXACT = 107, ID_NOAUDIO = 108, ID_CUT = 109, ID_OPEN = 110,
-    ID_STATUS = 111, ID_LOG = 112, ID_FOOT = 113, ID_PROGRESS = 114, ID_UPDATE = 115
+    ID_STATUS = 111, ID_LOG = 112, ID_FOOT = 113, ID_PROGRESS = 114, ID_UPDATE = 115, ID_LOOKUP = 116
 };
 
 // Upper bounds for waits on things that come: long, so that only what never
@@ -42,9 +43,6 @@ bool wait_for_opened_folder(TextLines& folders, DWORD timeout_ms);
 // The job folders (every folder) in dir\clips.
 std::vector<std::wstring> job_folders(const std::wstring& program_dir);
 
-// The id of a running process named exe_name whose parent is parent_pid; 0 when none.
-DWORD child_process(DWORD parent_pid, const wchar_t* exe_name);
-
 // What a clip job showed while it ran, until the button read "Cut clip" again.
 struct JobView {
     std::vector<std::wstring> statuses;  // each change, in order
@@ -70,6 +68,8 @@ bool is_done_status(const std::wstring& status, const std::wstring& name, const 
 bool script_ytdlp(const std::wstring& dir, const TextLines& lines);
 // The folder the fake yt-dlp last ran in (the job's), or empty.
 std::wstring last_ytdlp_folder(const std::wstring& dir);
+// Writes dir\yt-dlp-lookup.script, which the fake yt-dlp follows for a look-up.
+bool script_lookup(const std::wstring& dir, const TextLines& lines);
 // The arguments the fake yt-dlp last received (argv[0] first).
 TextLines last_ytdlp_args(const std::wstring& dir);
 // The value after option in args, or empty.

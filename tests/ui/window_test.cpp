@@ -31,7 +31,7 @@ const wchar_t HELP[] =
 const ControlRow LAYOUT[] = {
     {L"Static", L"Video URL", 0, 0, 14, 12, 200, 18, BOLD},
     {L"Edit", L"", ID_URL, 0x00800080, 14, 32, 636, 26, MONO},
-    {L"Static", HELP, 0, 0, 14, 66, 636, 32, PLAIN},
+    {L"Static", HELP, ID_LOOKUP, SS_NOPREFIX, 14, 66, 636, 32, PLAIN},
     {L"Static", L"Start", 0, 0, 14, 104, 60, 18, BOLD},
     {L"Edit", L"", ID_START, 0x00800001, 14, 122, 110, 28, MONO},
     {L"Static", L"→", 0, 0x1, 130, 128, 30, 18, PLAIN},
@@ -145,11 +145,14 @@ void screenshot_after_a_clip(UiApp& app, const wchar_t* png)
 {
     EXPECT_TRUE(script_ytdlp(app.dir, {L"transcript " TEST_DATA_DIR L"\\transcripts\\merge-separate.txt",
                                        L"media Café – Ünïcode [Café – Ünïcode].mp4 2621440"}));
+    EXPECT_TRUE(script_lookup(app.dir, {L"field title Café – Ünïcode", L"field duration 40.0"}));
     ui_set_text(app, ID_URL, L"https://example.com/watch?v=demo");
     ui_set_text(app, ID_START, L"0");
     ui_set_text(app, ID_END, L"0:12");
     ui_click(app, ID_CUT);
     EXPECT_TRUE(watch_job(app, JOB_TIMEOUT_MS).ended);
+    // The look-up waited for the clip; the screenshot shows what it found.
+    EXPECT_TRUE(wait_until([&] { return ui_text(app, ID_LOOKUP) == L"Café – Ünïcode — 0:40"; }, JOB_TIMEOUT_MS));
     EXPECT_TRUE(ui_screenshot(app.main, TEST_DATA_DIR L"\\..\\..\\docs\\" + std::wstring(png)));
     ui_close(app, SHORT_TIMEOUT_MS);
 }
