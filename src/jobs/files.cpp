@@ -3,6 +3,8 @@
 #include "jobs/globals.h"
 #include "text/bounded.h"
 
+enum { TEMP_FOLDER_TRIES = 100 };
+
 int is_file(const wchar_t* path)
 {
     DWORD attributes = GetFileAttributesW(path);
@@ -108,5 +110,24 @@ int replace_file(const wchar_t* staged, const wchar_t* target)
     DWORD error = GetLastError();
     DeleteFileW(staged);
     SetLastError(error);
+    return 0;
+}
+
+int make_temp_folder(wchar_t (&folder)[PATH_CAP])
+{
+    wchar_t temp[PATH_CAP], name[64];
+    DWORD length = GetTempPathW(PATH_CAP, temp);
+    if (length == 0 || length >= PATH_CAP)
+        return 0;
+    // A name taken by another run (or another copy of Tarnvik) is never shared.
+    for (unsigned int n = 0; n < TEMP_FOLDER_TRIES; ++n) {
+        format_text(name, L"tarnvik-%08lx-%lu", GetTickCount(), GetCurrentThreadId() + n);
+        if (!join_path(folder, temp, name))
+            return 0;
+        if (CreateDirectoryW(folder, NULL))
+            return 1;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return 0;
+    }
     return 0;
 }

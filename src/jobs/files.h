@@ -39,3 +39,8 @@ int write_new_file(const wchar_t* path, const void* bytes, size_t length);
 // either the old file or the new one, never a mix. On failure staged is
 // removed (GetLastError tells why) and target is left as it was.
 int replace_file(const wchar_t* staged, const wchar_t* target);
+
+// Creates a fresh folder of this program's own under the user's temporary
+// folder into folder, for one child's TEMP and TMP. 1 when it was made; the
+// caller removes it (remove_folder).
+int make_temp_folder(wchar_t (&folder)[PATH_CAP]);

@@ -4,6 +4,8 @@
 // the output names, for the plain-words line after a failed clip.
 #pragma once
 
+enum { BAR_FULL = 1000 };  // the whole progress bar, in tenths of a percent
+
 struct LineRouter {
     double clip_len;  // seconds ffmpeg's times count against; <= 0: unknown
     int cause;        // the first FailureCause the lines named, or CAUSE_NONE

@@ -3,12 +3,9 @@
 #pragma once
 #include <cstddef>
 #include "jobs/globals.h"
+#include "jobs/media_file.h"
 #include "text/bounded.h"
 #include "text/footer.h"
-
-// Extensions that count as a finished media file, each with its dot.
-enum { EXT_COUNT = 10 };
-extern const wchar_t* const exts[EXT_COUNT];
 
 // 1 when url begins with "http://" or "https://" in any letter case.
 int is_http_url(const wchar_t* url);
@@ -23,11 +20,6 @@ double clip_length(double start, double end);
 // 1: outdir was created now. 0: creation failed for another reason;
 // outdir holds the name that was tried. -1: every name tried was taken.
 int make_job_folder(const wchar_t* clipsdir, unsigned long tick, wchar_t* outdir);
-
-// Picks the largest file in folder whose extension is in exts (the last
-// listed wins a tie). 1 with its name (PATH_CAP) and size; 0 when the
-// folder holds none or cannot be listed.
-int find_media_file(const wchar_t* folder, wchar_t* name, unsigned long long* size);
 
 // "done — NAME (N.N MB)" into out (cap characters, always terminated).
 void format_done(const wchar_t* name, unsigned long long size, wchar_t* out, size_t cap);

@@ -5,6 +5,9 @@
 //   args <file>           writes the arguments it received, as the C runtime
 //                         split them, one a line in UTF-8, argv[0] first;
 //                         the file is replaced on every run
+//   temp <file>           writes the TEMP folder it was given to the file and
+//                         leaves a folder "_MEI<pid>" with a file in it
+//                         there, as yt-dlp.exe's one-file build does
 //   spawn <command line>  starts that program, which inherits our output
 //                         (as ffmpeg does), and writes "spawned <our pid>
 //                         <its pid>"
@@ -82,6 +85,16 @@ static void spawn(std::wstring cmdline)
     CloseHandle(info.hThread);
 }
 
+static void unpack_into_temp(const std::wstring& record)
+{
+    wchar_t temp[MAX_PATH] = {0};
+    GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
+    write_bytes(record, to_utf8(temp), false);
+    std::wstring unpacked = std::wstring(temp) + L"\\_MEI" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(unpacked.c_str(), nullptr);
+    write_bytes(unpacked + L"\\python.dll", "unpacked", false);
+}
+
 int wmain(int argc, wchar_t** argv)
 {
     std::wstring here = own_folder();
@@ -99,6 +112,9 @@ int wmain(int argc, wchar_t** argv)
     for (const ScriptLine& s : script)
         if (s.word == L"args")
             write_bytes(resolve_in(here, s.rest), args_text(argc, argv), false);
+    for (const ScriptLine& s : script)
+        if (s.word == L"temp")
+            unpack_into_temp(resolve_in(here, s.rest));
     for (const ScriptLine& s : script)
         if (s.word == L"spawn")
             spawn(s.rest);

@@ -1,0 +1,25 @@
+// What the children of one clip job share: the request, the router of their
+// lines (the clip length, the failure cause, the job's bar) and the way each
+// child is run.
+#pragma once
+#include "jobs/clipjob.h"
+#include "jobs/router.h"
+#include "proc/runner.h"
+
+enum { CLIP_LINE_CAP = 32768 };
+
+struct ClipRun {
+    const ClipJob* job;
+    LineRouter router;
+};
+
+// Runs one child of the job with the job folder as its current folder and
+// its command line echoed first, in the worker's group, so a cancel ends it
+// with the rest of the job. Its lines go to on_line with ctx (null: the
+// router). temp_folder: the child's TEMP and TMP, or null.
+unsigned long run_clip_child(ClipRun* clip, wchar_t* line, const wchar_t* temp_folder, ChildLineHandler on_line,
+                             void* ctx);
+
+// Gives the next child the bar from where the last share ended, or where
+// the bar stands if that is further, up to to (tenths of a percent).
+void share_bar_up_to(ClipRun* clip, int to);
