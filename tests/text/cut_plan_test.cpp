@@ -382,7 +382,7 @@ TEST(CutPlan, ParameterSetIdsThatLeaveTheHeadNoneOfItsOwnFallBack)
     std::wstring dump = L"\\n";
     for (size_t at = 0; at < avcc.size(); at += 16) {
         wchar_t row[80];
-        std::swprintf(row, 80, L"%08zx: ", at);
+        std::swprintf(row, 80, L"%08lx: ", (unsigned long)at);
         dump += row;
         std::wstring hex;
         for (size_t i = at; i < at + 16 && i < avcc.size(); ++i) {
