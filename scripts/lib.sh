@@ -2,7 +2,7 @@
 # Source it from the repository root.
 
 BUILD=${TARNVIK_BUILD_DIR:-build}
-PACKAGES="cmake make g++ g++-mingw-w64-x86-64-posix googletest libgtest-dev wine wine64 xvfb"
+PACKAGES="cmake make g++ g++-mingw-w64-x86-64-posix googletest libgtest-dev wine wine64 xvfb ffmpeg"
 
 ensure_packages() {
     missing=""
@@ -39,6 +39,15 @@ test_portable() {
     g++ -std=c++17 -Wall -Wextra -Isrc -o "$BUILD/text_tests_native" \
         $(grep -L "windows.h" tests/text/*_test.cpp) src/text/*.cpp -lgtest -lgtest_main -pthread
     "$BUILD/text_tests_native" --gtest_brief=1
+}
+
+# The exact cut end to end: the planner's steps run with Debian's ffmpeg
+# and ffprobe on generated media (about 10 s).
+test_cut_native() {
+    mkdir -p "$BUILD"
+    g++ -std=c++17 -O1 -Wall -Wextra -Isrc -Itests/native -o "$BUILD/cut_tests_native" \
+        tests/native/*.cpp src/text/*.cpp -lgtest -lgtest_main -pthread
+    "$BUILD/cut_tests_native" --gtest_brief=1
 }
 
 # Wine windows need an X display; without one, start a private Xvfb.

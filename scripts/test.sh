@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 ensure_packages
 check_portable
 test_portable
+test_cut_native
 build
 trap stop_all EXIT
 start_display

@@ -37,7 +37,7 @@ struct CutRequest {
 };
 
 enum CutMode {
-    CUT_AS_FETCHED,  // nothing to make: the fetched file is the clip (audio only)
+    CUT_AS_FETCHED,  // nothing to make: the fetched file is the clip (see the reason)
     CUT_SMART,       // head re-encoded, tail copied, joined
     CUT_NO_HEAD,     // Start is on a key frame: the tail alone, joined with the audio
     CUT_WHOLE_HEAD,  // no key frame between Start and End: all of it is the head
@@ -55,11 +55,13 @@ enum CutStepKind {
     CUT_STEP_HEAD,          // the head, encoded
     CUT_STEP_HEAD_BOX,      // the head in the container, source parameter sets first
     CUT_STEP_TAIL,          // the tail, copied
+    CUT_STEP_AUDIO,         // the audio from Start, copied (where the section's starts earlier)
     CUT_STEP_LIST,          // the join list (CUT_TOOL_WRITE)
     CUT_STEP_JOIN,          // head + tail + audio into the result
     CUT_STEP_CHECK_DECODE,  // decodes the result up past the seam; exit code 0 = clean
     CUT_STEP_CHECK_PROBE,   // ffprobe of the result, judged by judge_cut_result
-    CUT_STEP_REENCODE       // the fallback: the whole section re-encoded into the result
+    CUT_STEP_REENCODE,      // the fallback: the whole section re-encoded into the result
+    CUT_STEP_KIND_COUNT
 };
 
 // One step as the job runs it.
@@ -88,29 +90,37 @@ struct CutPlan {
     int steps[CUT_MAX_STEPS];       // CutStepKind, in order
     int fallen_back;                // plan_fallback was called
 
-    // What the commands need, taken from the probe (the probe may be freed).
+    // What the commands need, taken from the probe (which may be freed).
     wchar_t section[CUT_NAME_CAP];  // the fetched file's name in the job folder
-    wchar_t muxer[PROBE_WORD_CAP];  // ffmpeg's -f for the result: "mp4", "webm", "matroska"
+    wchar_t muxer[CUT_NAME_CAP];    // ffmpeg's -f for the result: "mp4", "webm", "matroska"
+    wchar_t work_muxer[CUT_NAME_CAP];  // for the intermediate files: "mp4" or "matroska"
     wchar_t codec[PROBE_WORD_CAP];
-    int h264;                       // 1 H.264, 0 VP9
-    double start_in_file;           // Start on the section file's timeline, seconds
-    double seam_in_file;            // the first key frame at or after Start, seconds
-    double end_in_file;             // the end of the last frame, seconds
-    long long head_first_frame;     // frames shown before Start (decoded, then dropped)
+    int h264;                       // 1 H.264, 0 VP9 (or, for the fallback, another codec)
+    int matroska;                   // 1 Matroska or WebM, 0 MP4
+    int start_known;                // 0: Start could not be placed on the file's timeline
+    int tb_num, tb_den;             // the video's time base
+    double frame_seconds;
+    long long frame_ticks;          // one frame in time-base ticks
+    double start_in_file;           // the first frame of the clip, seconds on the file's timeline
+    double seam_in_file;            // the first key frame at or after Start
+    double seam_dts_in_file;        // its decoding time
+    double end_in_file;             // the end of the last frame
+    long long reorder_ticks;        // how far the tail's decoding times run ahead of its pts
+    long long head_first_frame;     // shown frames before Start: decoded, then dropped
     long long head_frames;          // frames of the head
     long long expected_frames;      // frames of the clip
-    double frame_seconds;
-    double reorder_seconds;         // how far the tail's decoding times precede its first pts
-    int parameter_set_id;           // the head's sps-id (H.264), -1 none
-    // Encoder settings of the head: copied from the probe.
-    wchar_t x264_profile[PROBE_WORD_CAP];
+    int parameter_set_id;           // the head's sps-id (H.264); -1 none
+    int with_audio;                 // the result takes the section's audio
+    int audio_from_section;         // 1: the section's audio starts at Start as it is
+
+    // The head's encoder settings, from the probe.
+    wchar_t x264_profile[CUT_NAME_CAP];
     wchar_t level[8];
     wchar_t pix_fmt[PROBE_WORD_CAP];
     int sar_num, sar_den;
     wchar_t color_range[PROBE_WORD_CAP], color_space[PROBE_WORD_CAP];
     wchar_t color_transfer[PROBE_WORD_CAP], color_primaries[PROBE_WORD_CAP];
     int rate_num, rate_den;
-    int with_audio;                 // the result takes the section's audio (when it has one)
 };
 
 // The name the job gives the fetched file before the steps run, from the
@@ -137,6 +147,13 @@ int plan_fallback(CutPlan* plan, const wchar_t* why);
 // own name. 1 when the line fitted whole; 0 otherwise or for a bad index.
 int build_cut_step(const CutPlan* plan, int index, const wchar_t* ffmpeg, const wchar_t* ffprobe,
                    const wchar_t* result, wchar_t* line, size_t cap, CutStepInfo* info);
+
+// Reads the whole video's length from ffmpeg's "  Duration: 00:02:30.00,
+// start: …" line, which yt-dlp's ffmpeg writes for each input as it fetches
+// the section (the video's input first). An exact cut of a WebM or Matroska
+// section with End blank needs it (CutRequest.video_length): those files
+// keep no trace of where Start lies but their end. 1 with seconds.
+int read_input_duration(const wchar_t* line, double* seconds);
 
 // Judges the probe of the result (CUT_STEP_CHECK_PROBE): 1 when it holds
 // the clip (frame count and length within one frame of the plan's, no

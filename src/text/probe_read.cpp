@@ -12,10 +12,10 @@
 namespace {
 
 const wchar_t* const PROBE_ARGS[] = {
-    L"-v", L"error", L"-select_streams", L"v:0",
+    L"-v", L"error",
     L"-show_entries",
-    L"packet=pts,dts,duration,flags:"
-    L"stream=codec_name,profile,level,pix_fmt,width,height,sample_aspect_ratio,color_range,"
+    L"packet=codec_type,stream_index,pts,dts,duration,flags:"
+    L"stream=index,codec_type,codec_name,profile,level,pix_fmt,width,height,sample_aspect_ratio,color_range,"
     L"color_space,color_transfer,color_primaries,r_frame_rate,time_base,extradata:"
     L"format=format_name,duration",
     L"-show_data",  // without it ffprobe leaves out the extradata
@@ -157,9 +157,30 @@ void read_extradata(const Field* f, ProbeResult* probe)
     }
 }
 
+int is_value(const Field* f, const wchar_t* value)
+{
+    return f->value_len == std::wcslen(value) && std::wcsncmp(f->value, value, f->value_len) == 0;
+}
+
+// 1 when the section (packet or stream) belongs to the first video stream,
+// which it makes the video stream when there is none yet.
+int is_first_video(ProbeResult* probe, const Field* type, long long index)
+{
+    if (!is_value(type, L"video"))
+        return 0;
+    if (probe->video_index < 0)
+        probe->video_index = (int)index;
+    return probe->video_index == index;
+}
+
 void read_packet(ProbeResult* probe, const wchar_t* fields)
 {
     ProbePacket packet = {PROBE_NO_TIME, PROBE_NO_TIME, 0, 0, 0};
+    // A packet's fields come in ffprobe's order: codec_type, stream_index, …
+    Field type, index;
+    if (!next_field(&fields, &type) || !next_field(&fields, &index) ||
+        !is_first_video(probe, &type, integer_or(&index, -1)))
+        return;
     Field f;
     while (next_field(&fields, &f)) {
         if (is_key(&f, L"pts"))
@@ -181,6 +202,8 @@ void read_packet(ProbeResult* probe, const wchar_t* fields)
         long long end_time = packet.pts + packet.duration;
         if (probe->last_end == PROBE_NO_TIME || end_time > probe->last_end)
             probe->last_end = end_time;
+        if (probe->max_pts == PROBE_NO_TIME || packet.pts > probe->max_pts)
+            probe->max_pts = packet.pts;
     }
     if (probe->kept < PROBE_KEPT_PACKETS)
         probe->packets[probe->kept++] = packet;
@@ -188,10 +211,23 @@ void read_packet(ProbeResult* probe, const wchar_t* fields)
         probe->keys_after_kept += packet.key;
 }
 
+// ffprobe writes a stream's fields in its own order, not in the order
+// asked for: first find which stream the line is about.
 void read_stream(ProbeResult* probe, const wchar_t* fields)
 {
+    Field f, type = {L"", 0, L"", 0};
+    long long index = -1;
+    for (const wchar_t* p = fields; next_field(&p, &f);) {
+        if (is_key(&f, L"index"))
+            index = integer_or(&f, -1);
+        else if (is_key(&f, L"codec_type"))
+            type = f;
+    }
+    if (is_value(&type, L"audio"))
+        probe->has_audio = 1;
+    if (!is_first_video(probe, &type, index))
+        return;
     probe->has_video = 1;
-    Field f;
     while (next_field(&fields, &f)) {
         if (is_key(&f, L"codec_name"))
             copy_word(&f, probe->codec);
@@ -260,6 +296,8 @@ void probe_begin(ProbeResult* probe)
     probe->level = -99;
     probe->sar_den = 1;
     probe->last_end = PROBE_NO_TIME;
+    probe->max_pts = PROBE_NO_TIME;
+    probe->video_index = -1;
 }
 
 void probe_read_line(ProbeResult* probe, const wchar_t* line)

@@ -1,6 +1,8 @@
-// What ffprobe tells about a fetched section's video stream: the command
-// line that asks for it, and a reader that takes ffprobe's output one line
-// at a time (as the process runner hands it over) into a fixed-size record.
+// What ffprobe tells about a fetched section: its container, whether it has
+// sound, and its (first) video stream with every packet's times and flags.
+// The command line that asks for it, and a reader that takes ffprobe's
+// output one line at a time (as the process runner hands it over) into a
+// fixed-size record.
 #pragma once
 #include <cstddef>
 
@@ -33,8 +35,11 @@ struct ProbeResult {
     wchar_t format[PROBE_WORD_CAP];
     double format_duration;  // seconds, -1 unknown
 
+    int has_audio;
+
     // The video stream; has_video 0 when the file has none (audio only).
     int has_video;
+    int video_index;  // its stream index; -1 until a video packet or stream is seen
     wchar_t codec[PROBE_WORD_CAP];    // codec_name: "h264", "vp9", "av1", "hevc", …
     wchar_t profile[PROBE_WORD_CAP];  // "High", "Main", "Constrained Baseline", "Profile 0", …
     int level;                        // H.264: 10 × the level (40 = 4.0); -99 unknown
@@ -55,6 +60,7 @@ struct ProbeResult {
     long long total;      // every video packet ffprobe listed
     long long discarded;  // of them, flagged D
     long long last_end;   // the latest pts + duration of any packet, or PROBE_NO_TIME
+    long long max_pts;    // the latest pts of any packet, or PROBE_NO_TIME
     long long keys_after_kept;  // key frames among the packets not kept
 };
 
@@ -68,5 +74,6 @@ int build_probe_command(const wchar_t* ffprobe, const wchar_t* section, wchar_t*
 void probe_begin(ProbeResult* probe);
 
 // Takes one line of ffprobe's output, without its line end. Lines that are
-// not ffprobe's (a warning) are ignored.
+// not ffprobe's (a warning) are ignored, and so are the packets of every
+// stream but the first video stream (the sound's, a cover picture's).
 void probe_read_line(ProbeResult* probe, const wchar_t* line);
