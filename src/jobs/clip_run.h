@@ -11,6 +11,7 @@ enum { CLIP_LINE_CAP = 32768 };
 struct ClipRun {
     const ClipJob* job;
     LineRouter router;
+    double video_length;  // the whole video's seconds, as yt-dlp's ffmpeg named it; -1 unknown
 };
 
 // Runs one child of the job with the job folder as its current folder and

@@ -12,6 +12,7 @@
 #include "jobs/run_logged.h"
 #include "proc/tools.h"
 #include "text/cmdline.h"
+#include "text/cut_plan.h"
 #include "text/format.h"
 #include "text/hints.h"
 
@@ -156,6 +157,17 @@ static int remove_with_retries(const wchar_t* folder)
     return 1;
 }
 
+// yt-dlp's ffmpeg names the video's length as it opens it ("Duration:"),
+// the video's input first: an exact cut of a WebM section needs it.
+static void take_ytdlp_line(void* ctx, const wchar_t* line)
+{
+    ClipRun* clip = (ClipRun*)ctx;
+    double seconds = 0;
+    if (clip->video_length < 0 && read_input_duration(line, &seconds))
+        clip->video_length = seconds;
+    handle_line(&clip->router, line);
+}
+
 // yt-dlp.exe unpacks itself into its temporary folder and leaves that
 // behind when it is killed: each run gets a folder of its own, removed
 // after it however it ended.
@@ -163,7 +175,7 @@ static unsigned long run_ytdlp(ClipRun* clip, wchar_t* line)
 {
     wchar_t temp[PATH_CAP];
     int own_temp = make_temp_folder(temp);
-    unsigned long code = run_clip_child(clip, line, own_temp ? temp : NULL, NULL, NULL);
+    unsigned long code = run_clip_child(clip, line, own_temp ? temp : NULL, take_ytdlp_line, clip);
     if (own_temp && !remove_with_retries(temp))
         post_logf(L"[tarnvik] yt-dlp's temporary folder could not be removed: %ls", temp);
     return code;
@@ -209,6 +221,7 @@ DWORD WINAPI cut_thread(LPVOID param)
 {
     ClipRun clip;
     clip.job = (ClipJob*)param;
+    clip.video_length = -1.0;
     init_router(&clip.router, clip.job->clip_len);
     clip.router.steady = 1;
     unsigned long code = run_clip(&clip);

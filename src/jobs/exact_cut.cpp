@@ -196,9 +196,10 @@ static unsigned long cut_in_steps(ExactCut* cut)
     if (build_probe_command(cut->ffprobe, cut->section, cut->line, CLIP_LINE_CAP))
         code = run_probe(cut);
     if (code == 0) {
-        CutRequest request = {job->start, job->end, -1.0, job->height < 0, job->noaudio};
+        CutRequest request = {job->start, job->end, cut->clip->video_length, job->height < 0, job->noaudio};
         plan_cut(&cut->probe, &request, cut->section, &cut->plan);
-        post_log(cut->plan.reason);
+        if (cut->plan.reason[0])
+            post_log(cut->plan.reason);
         if (cut->plan.mode != CUT_AS_FETCHED) {
             code = run_plan(cut);
             made = code == 0;
