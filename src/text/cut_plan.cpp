@@ -64,7 +64,26 @@ void say(CutPlan* plan, const wchar_t* text)
     format_text(plan->reason, REASON_FORMAT, text);
 }
 
-void become_fallback(CutPlan* plan, const wchar_t* why);
+void set_steps(CutPlan* plan, const int* steps, int count)
+{
+    plan->step_count = count;
+    for (int i = 0; i < count; ++i)
+        plan->steps[i] = steps[i];
+}
+
+// Re-encoding the whole section, from Start, with the audio from Start.
+void become_fallback(CutPlan* plan, const wchar_t* why)
+{
+    plan->fallen_back = 1;
+    plan->mode = CUT_FALLBACK;
+    int steps[2];
+    int n = 0;
+    if (plan->with_audio && !plan->audio_from_section)
+        steps[n++] = CUT_STEP_AUDIO;
+    steps[n++] = CUT_STEP_REENCODE;
+    set_steps(plan, steps, n);
+    format_text(plan->reason, FALLBACK_FORMAT, why);
+}
 
 // Falls back while planning; returns 0 for plan_cut to return.
 int fall_back(CutPlan* plan, const wchar_t* why)
@@ -190,7 +209,10 @@ int place_start(const ProbeResult* probe, const CutRequest* request, CutPlan* pl
     const double first_in_source =
         last_frame_before(end, plan->frame_seconds) - (seconds_of(plan, probe->max_pts) - first_in_file);
     *start = first_in_file + (request->start > 0 ? request->start : 0) - first_in_source;
-    return 1;
+    // The file begins at or before Start and ends after it; a Start outside
+    // says the end was not where it was taken to be (an End past the
+    // video's end, with its length unknown).
+    return *start > first_in_file - plan->frame_seconds / 2 && *start < seconds_of(plan, probe->max_pts);
 }
 
 // How close a frame's time must come to Start to be taken as the frame at
@@ -262,13 +284,6 @@ long long first_shown_from(const ProbeResult* probe, const CutPlan* plan, double
             first = p.pts;
     }
     return first;
-}
-
-void set_steps(CutPlan* plan, const int* steps, int count)
-{
-    plan->step_count = count;
-    for (int i = 0; i < count; ++i)
-        plan->steps[i] = steps[i];
 }
 
 // The steps for the decided mode, and the log line.
@@ -394,23 +409,6 @@ int plan_cut(const ProbeResult* probe, const CutRequest* request, const wchar_t*
         return fall_back(plan, L"the frames before the key frame after Start are not evenly timed");
     return schedule(plan);
 }
-
-namespace {
-
-void become_fallback(CutPlan* plan, const wchar_t* why)
-{
-    plan->fallen_back = 1;
-    plan->mode = CUT_FALLBACK;
-    int steps[2];
-    int n = 0;
-    if (plan->with_audio && !plan->audio_from_section)
-        steps[n++] = CUT_STEP_AUDIO;
-    steps[n++] = CUT_STEP_REENCODE;
-    set_steps(plan, steps, n);
-    format_text(plan->reason, FALLBACK_FORMAT, why);
-}
-
-}  // namespace
 
 int plan_fallback(CutPlan* plan, const wchar_t* why)
 {
