@@ -5,7 +5,6 @@
 #include <wchar.h>
 #include "jobs/files.h"
 #include "jobs/locator.h"
-#include "jobs/media_file.h"
 #include "jobs/messages.h"
 #include "proc/tools.h"
 #include "text/bounded.h"

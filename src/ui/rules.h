@@ -2,8 +2,8 @@
 // clip's length, the job folder's name, the finished file, the footer.
 #pragma once
 #include <cstddef>
+#include "jobs/files.h"
 #include "jobs/globals.h"
-#include "jobs/media_file.h"
 #include "text/bounded.h"
 #include "text/footer.h"
 

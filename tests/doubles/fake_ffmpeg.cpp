@@ -1,8 +1,8 @@
 // Stand-in for ffmpeg.exe: copy it as ffmpeg.exe into a program folder. It
 // reads "ffmpeg.script" from its own folder (see double_script.h) and counts
-// its runs in "ffmpeg.count" there. Each run copies its first input ("-i")
-// to its output, the last argument (none for "-"), and writes a progress
-// line for time 1 s as "-stats" does. Commands:
+// its runs in "ffmpeg.count" there. Each run copies its largest input
+// ("-i") to its output, the last argument (none for "-"), and writes a
+// progress line for time 1 s as "-stats" does. Commands:
 //   args <file>   appends the current folder ("cwd <folder>") and the
 //                 arguments of every run, an empty line after each
 //   sleep <ms>    waits before writing the output, so a step can be kept running
@@ -26,8 +26,10 @@ int wmain(int argc, wchar_t** argv)
             return 1;
         }
     std::wstring output = argc > 1 ? argv[argc - 1] : L"-";
-    std::string bytes = "fake ffmpeg output\n";
-    read_bytes(option_value(argc, argv, L"-i"), bytes);
+    std::string bytes = "fake ffmpeg output\n", input;
+    for (int i = 1; i + 1 < argc; i++)
+        if (wcscmp(argv[i], L"-i") == 0 && read_bytes(argv[i + 1], input) && input.size() > bytes.size())
+            bytes = input;
     if (output != L"-" && !write_bytes(output, bytes, false)) {
         say_error("fake ffmpeg: could not write the output\n");
         return 1;
