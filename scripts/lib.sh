@@ -46,7 +46,7 @@ test_portable() {
 test_cut_native() {
     mkdir -p "$BUILD"
     g++ -std=c++17 -O1 -Wall -Wextra -Isrc -Itests/native -o "$BUILD/cut_tests_native" \
-        tests/native/*.cpp src/text/*.cpp -lgtest -lgtest_main -pthread
+        tests/native/run_cut.cpp tests/native/*_test.cpp src/text/*.cpp -lgtest -lgtest_main -pthread
     "$BUILD/cut_tests_native" --gtest_brief=1
 }
 

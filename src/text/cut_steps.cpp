@@ -139,6 +139,15 @@ void add_audio_map(ArgLine* line, const CutPlan* plan, int input)
     add_pair(line, L"-c:a", L"copy");
 }
 
+// A step that writes the result, through the whole clip's length.
+void writes_result(CutStepInfo* info, const CutPlan* plan, const wchar_t* result, const wchar_t* failure)
+{
+    info->output = result;
+    info->output_is_result = 1;
+    info->failure = failure;
+    info->media_seconds = plan->end_in_file - plan->start_in_file;
+}
+
 void note_file(CutStepInfo* info, const wchar_t* file)
 {
     if (info->file_count < CUT_MAX_STEP_FILES)
@@ -164,7 +173,8 @@ void build_head(ArgLine* line, const CutPlan* plan, const wchar_t* ffmpeg, const
                 const Names* names, CutStepInfo* info)
 {
     const int whole = plan->mode == CUT_WHOLE_HEAD;
-    info->failure = L"the frames before the key frame could not be encoded";
+    info->failure = whole ? L"the section could not be encoded with the video's own codec"
+                          : L"the frames before the key frame could not be encoded";
     info->media_seconds = plan->seam_in_file - plan->start_in_file;
     start_ffmpeg(line, ffmpeg);
     add_video_from_start(line, plan, whole ? -1 : plan->head_frames);
@@ -177,8 +187,7 @@ void build_head(ArgLine* line, const CutPlan* plan, const wchar_t* ffmpeg, const
     add_picture_format(line, plan);
     if (whole) {
         add_audio_map(line, plan, 1);
-        info->output = result;
-        info->output_is_result = 1;
+        writes_result(info, plan, result, info->failure);
         add_output(line, plan->muxer, result);
     } else {
         add_arg(line, L"-an");
@@ -255,10 +264,7 @@ void build_list(ArgLine* line, const CutPlan* plan, const Names* names, CutStepI
 void build_join(ArgLine* line, const CutPlan* plan, const wchar_t* ffmpeg, const wchar_t* result,
                 const Names* names, CutStepInfo* info)
 {
-    info->output = result;
-    info->output_is_result = 1;
-    info->failure = L"the parts could not be joined";
-    info->media_seconds = plan->end_in_file - plan->start_in_file;
+    writes_result(info, plan, result, L"the parts could not be joined");
     start_ffmpeg(line, ffmpeg);
     if (plan->mode == CUT_SMART) {
         add_pair(line, L"-f", L"concat");
@@ -294,10 +300,7 @@ void build_check_decode(ArgLine* line, const CutPlan* plan, const wchar_t* ffmpe
 void build_reencode(ArgLine* line, const CutPlan* plan, const wchar_t* ffmpeg, const wchar_t* result,
                     const Names* names, CutStepInfo* info)
 {
-    info->output = result;
-    info->output_is_result = 1;
-    info->failure = L"the section could not be re-encoded";
-    info->media_seconds = plan->end_in_file - plan->start_in_file;
+    writes_result(info, plan, result, L"the section could not be re-encoded");
     start_ffmpeg(line, ffmpeg);
     add_video_from_start(line, plan, -1);
     add_audio_input(line, plan, names);

@@ -236,9 +236,10 @@ def clip_job_settings():
 
 
 def build_driver(cache):
-    """The native program that runs Tarnvik's planner (tests/bench/cut_steps.cpp)."""
+    """The native program that runs Tarnvik's planner (tests/native/cut_steps.cpp)."""
     out = os.path.join(cache, "cut_steps")
-    sources = ([os.path.join(HERE, "cut_steps.cpp"), os.path.join(ROOT, "tests", "native", "run_cut.cpp")]
+    native = os.path.join(ROOT, "tests", "native")
+    sources = ([os.path.join(native, "cut_steps.cpp"), os.path.join(native, "run_cut.cpp")]
                + [os.path.join(ROOT, "src", "text", n) for n in sorted(os.listdir(os.path.join(ROOT, "src", "text")))
                   if n.endswith(".cpp")])
     if not os.path.exists(out) or any(os.path.getmtime(s) > os.path.getmtime(out) for s in sources):

@@ -1,12 +1,12 @@
 // Makes an exact cut of a fetched section with Tarnvik's own planner and
-// Debian's ffmpeg, for tests/bench/exact-cut.py:
+// Debian's ffmpeg, for tests/bench/exact-cut.py (not a test):
 //   cut_steps FOLDER FILE START END [VIDEO_LENGTH]
 // FILE is the section yt-dlp fetched into FOLDER; the clip replaces it.
 // Prints each command line and the planner's log lines.
 #include <cstdio>
 #include <cstdlib>
 
-#include "../native/run_cut.h"
+#include "run_cut.h"
 
 int main(int argc, char** argv)
 {
