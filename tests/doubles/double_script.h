@@ -242,3 +242,28 @@ inline const ScriptLine* nth_line(const std::vector<ScriptLine>& script, const w
             break;
     return found;
 }
+
+// What the fake ffmpeg and ffprobe do first on every run: read
+// "<tool>.script", count the run in "<tool>.count", and obey its "args
+// <file>" (record_run) and "sleep <ms>" lines. Returns the run's number.
+inline int start_counted_run(const std::wstring& tool, int argc, wchar_t** argv, std::vector<ScriptLine>& script)
+{
+    script = read_script((tool + L".script").c_str());
+    int run = next_run_number((tool + L".count").c_str());
+    for (const ScriptLine& s : script) {
+        if (s.word == L"args")
+            record_run(resolve_in(own_folder(), s.rest), argc, argv);
+        if (s.word == L"sleep")
+            Sleep((DWORD)_wtol(s.rest.c_str()));
+    }
+    return run;
+}
+
+// 1 when the script has "fail <run>" for this run.
+inline bool fails_in(const std::vector<ScriptLine>& script, int run)
+{
+    for (const ScriptLine& s : script)
+        if (s.word == L"fail" && _wtoi(s.rest.c_str()) == run)
+            return true;
+    return false;
+}

@@ -11,20 +11,13 @@
 
 int wmain(int argc, wchar_t** argv)
 {
-    std::vector<ScriptLine> script = read_script(L"ffmpeg.script");
-    int run = next_run_number(L"ffmpeg.count");
-    for (const ScriptLine& s : script) {
-        if (s.word == L"args")
-            record_run(resolve_in(own_folder(), s.rest), argc, argv);
-        if (s.word == L"sleep")
-            Sleep((DWORD)_wtol(s.rest.c_str()));
-    }
+    std::vector<ScriptLine> script;
+    int run = start_counted_run(L"ffmpeg", argc, argv, script);
     say_out("frame=   10 fps=0.0 q=-1.0 size=       1KiB time=00:00:01.00 bitrate=   8.2kbits/s speed=2x\r");
-    for (const ScriptLine& s : script)
-        if (s.word == L"fail" && _wtoi(s.rest.c_str()) == run) {
-            say_error("[h264 @ 0000] error while decoding MB 3 5\n");
-            return 1;
-        }
+    if (fails_in(script, run)) {
+        say_error("[h264 @ 0000] error while decoding MB 3 5\n");
+        return 1;
+    }
     std::wstring output = argc > 1 ? argv[argc - 1] : L"-";
     std::string bytes = "fake ffmpeg output\n", input;
     for (int i = 1; i + 1 < argc; i++)

@@ -12,17 +12,11 @@
 
 int wmain(int argc, wchar_t** argv)
 {
-    std::vector<ScriptLine> script = read_script(L"ffprobe.script");
-    int run = next_run_number(L"ffprobe.count");
-    for (const ScriptLine& s : script) {
-        if (s.word == L"args")
-            record_run(resolve_in(own_folder(), s.rest), argc, argv);
-        if (s.word == L"sleep")
-            Sleep((DWORD)_wtol(s.rest.c_str()));
-        if (s.word == L"fail" && _wtoi(s.rest.c_str()) == run) {
-            say_error("section.mp4: Invalid data found when processing input\n");
-            return 1;
-        }
+    std::vector<ScriptLine> script;
+    int run = start_counted_run(L"ffprobe", argc, argv, script);
+    if (fails_in(script, run)) {
+        say_error("section.mp4: Invalid data found when processing input\n");
+        return 1;
     }
     std::string bytes;
     if (const ScriptLine* transcript = nth_line(script, L"transcript", run))
