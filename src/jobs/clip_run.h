@@ -12,6 +12,7 @@ struct ClipRun {
     const ClipJob* job;
     LineRouter router;
     double video_length;  // the whole video's seconds, as yt-dlp's ffmpeg named it; -1 unknown
+    unsigned long start_error;  // why the last child could not start (GetLastError), or 0
 };
 
 // Runs one child of the job with the job folder as its current folder and

@@ -126,13 +126,7 @@ unsigned long run_clip_child(ClipRun* clip, wchar_t* line, const wchar_t* temp_f
         ctx = &clip->router;
     }
     ChildRun run = {line, clip->job->outdir, temp_folder, NULL, on_line, ctx};
-    unsigned long start_error = 0;
-    unsigned long code = run_child(&run, &start_error);
-    // A program that did not start is the cause, whatever was said before.
-    int start_cause = code == RUN_FAILED ? cause_of_start_error(start_error) : CAUSE_NONE;
-    if (start_cause != CAUSE_NONE)
-        clip->router.cause = start_cause;
-    return code;
+    return run_child(&run, &clip->start_error);
 }
 
 void share_bar_up_to(ClipRun* clip, int to)
@@ -176,6 +170,10 @@ static unsigned long run_ytdlp(ClipRun* clip, wchar_t* line)
     wchar_t temp[PATH_CAP];
     int own_temp = make_temp_folder(temp);
     unsigned long code = run_clip_child(clip, line, own_temp ? temp : NULL, take_ytdlp_line, clip);
+    // A yt-dlp.exe that did not start is the cause, whatever was said before.
+    int start_cause = code == RUN_FAILED ? cause_of_start_error(clip->start_error) : CAUSE_NONE;
+    if (start_cause != CAUSE_NONE)
+        clip->router.cause = start_cause;
     if (own_temp && !remove_with_retries(temp))
         post_logf(L"[tarnvik] yt-dlp's temporary folder could not be removed: %ls", temp);
     return code;
@@ -222,6 +220,7 @@ DWORD WINAPI cut_thread(LPVOID param)
     ClipRun clip;
     clip.job = (ClipJob*)param;
     clip.video_length = -1.0;
+    clip.start_error = 0;
     init_router(&clip.router, clip.job->clip_len);
     clip.router.steady = 1;
     unsigned long code = run_clip(&clip);
