@@ -4,7 +4,6 @@
 #include "jobs/clipjob.h"
 #include <stdlib.h>
 #include <wchar.h>
-#include "jobs/clip_run.h"
 #include "jobs/exact_cut.h"
 #include "jobs/files.h"
 #include "jobs/locator.h"
