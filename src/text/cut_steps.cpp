@@ -3,7 +3,6 @@
 // standard input, and overwrites what an earlier try left.
 #include "text/cut_plan.h"
 
-#include <cstring>
 #include <cwchar>
 
 #include "text/arg_line.h"
