@@ -7,7 +7,7 @@
 //     libx264, VP9 → libvpx-vp9) as a closed group of pictures;
 //   - the tail, the source's own packets from that key frame on, copied;
 //   - the join, head + tail + the audio from Start, copied, into one file
-//     of the section's container under the section's own name;
+//     of the section's container under the fetched file's own name;
 //   - a check of the result.
 // Where that cannot be made soundly the section is re-encoded as a whole
 // from the file already fetched ("fallback"), with the settings the exact
@@ -31,7 +31,10 @@ enum {
 // What the user asked for.
 struct CutRequest {
     double start, end;     // source seconds, -1 = not given
-    double video_length;   // the whole video's length in seconds, -1 = unknown
+    // The whole video's length in seconds, -1 = unknown (read_input_duration).
+    // Matroska and WebM sections need it when End is blank or past the
+    // video's end; give it whenever it is known.
+    double video_length;
     int audio_only;        // Quality "Audio only" (height -1)
     int no_audio;          // "No audio (video only)"
 };
@@ -46,8 +49,9 @@ enum CutMode {
 
 enum CutTool {
     CUT_TOOL_FFMPEG,
-    CUT_TOOL_FFPROBE,  // its lines go to probe_read_line of a fresh ProbeResult
-    CUT_TOOL_WRITE     // no child: the step's "line" is a text file's content
+    CUT_TOOL_FFPROBE,  // its lines go to probe_read_line of a fresh ProbeResult (probe_begin
+                       // first), which judge_cut_result then judges
+    CUT_TOOL_WRITE     // no child: the step's "line" is a text file's content, written as UTF-8
 };
 
 enum CutStepKind {
@@ -123,12 +127,14 @@ struct CutPlan {
     int rate_num, rate_den;
 };
 
-// The name the job gives the fetched file before the steps run, from the
+// The name the job gives the fetched file before it probes it, from the
 // name yt-dlp gave it: "section" and its extension ("section.mp4"). An
 // extension that is not short ASCII gives "section.media". Always fits.
+// When the plan is CUT_AS_FETCHED the job gives the file its name back.
 void cut_section_name(const wchar_t* fetched, wchar_t (&out)[CUT_NAME_CAP]);
 
-// Decides how the clip is made from the section's probe and the request.
+// Decides how the clip is made from the section's probe (both ffprobe runs
+// of probe_read.h) and the request.
 // section is the file's name in the job folder (cut_section_name). Returns
 // 1 for a cut in steps (CUT_SMART, CUT_NO_HEAD, CUT_WHOLE_HEAD), 0 for
 // CUT_AS_FETCHED or CUT_FALLBACK; plan->reason is the log line in every case.

@@ -11,15 +11,20 @@
 
 namespace {
 
+// Every packet's times and flags, the streams and the container. Without
+// "-show_data": with it ffprobe dumps every packet's bytes too, seconds of
+// work for a short 1080p section.
 const wchar_t* const PROBE_ARGS[] = {
     L"-v", L"error",
     L"-show_entries",
     L"packet=codec_type,stream_index,pts,dts,duration,flags:"
     L"stream=index,codec_type,codec_name,profile,level,pix_fmt,width,height,sample_aspect_ratio,color_range,"
-    L"color_space,color_transfer,color_primaries,r_frame_rate,time_base,extradata:"
+    L"color_space,color_transfer,color_primaries,r_frame_rate,time_base:"
     L"format=format_name,duration",
-    L"-show_data",  // without it ffprobe leaves out the extradata
     L"-of", L"compact"};
+// The streams' extradata (the H.264 sample entry), which only "-show_data" shows.
+const wchar_t* const PROBE_STREAMS_ARGS[] = {
+    L"-v", L"error", L"-show_entries", L"stream=index,codec_type,extradata", L"-show_data", L"-of", L"compact"};
 
 const wchar_t PACKET[] = L"packet|";
 const wchar_t STREAM[] = L"stream|";
@@ -279,14 +284,30 @@ void read_format(ProbeResult* probe, const wchar_t* fields)
 
 }  // namespace
 
-int build_probe_command(const wchar_t* ffprobe, const wchar_t* section, wchar_t* line, size_t cap)
+namespace {
+
+template <size_t N>
+int build_ffprobe(const wchar_t* ffprobe, const wchar_t* const (&options)[N], const wchar_t* file, wchar_t* line,
+                  size_t cap)
 {
     ArgLine args = arg_line(line, cap);
     add_arg(&args, ffprobe);
-    for (const wchar_t* arg : PROBE_ARGS)
+    for (const wchar_t* arg : options)
         add_arg(&args, arg);
-    add_arg(&args, section);
+    add_arg(&args, file);
     return args.fitted;
+}
+
+}  // namespace
+
+int build_probe_command(const wchar_t* ffprobe, const wchar_t* section, wchar_t* line, size_t cap)
+{
+    return build_ffprobe(ffprobe, PROBE_ARGS, section, line, cap);
+}
+
+int build_probe_streams_command(const wchar_t* ffprobe, const wchar_t* section, wchar_t* line, size_t cap)
+{
+    return build_ffprobe(ffprobe, PROBE_STREAMS_ARGS, section, line, cap);
 }
 
 void probe_begin(ProbeResult* probe)

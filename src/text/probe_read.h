@@ -64,12 +64,19 @@ struct ProbeResult {
     long long keys_after_kept;  // key frames among the packets not kept
 };
 
-// The ffprobe command line for section (relative to the current folder)
-// into line (cap characters), built with append_arg. ffprobe is the full
-// path of ffprobe.exe, or "ffprobe". 1 when it fitted whole.
+// The ffprobe command lines for section (relative to the current folder)
+// into line (cap characters), built with append_arg; ffprobe is the full
+// path of ffprobe.exe, or "ffprobe". 1 when the line fitted whole.
+// The section is read in two runs whose lines go into the same record:
+// build_probe_command lists the container, the streams and every packet;
+// build_probe_streams_command adds the streams' extradata (the H.264 sample
+// entry, whose parameter-set ids the planner needs: without it an H.264
+// section is re-encoded as a whole). One run cannot do both quickly.
+// The result's check needs the first alone.
 int build_probe_command(const wchar_t* ffprobe, const wchar_t* section, wchar_t* line, size_t cap);
+int build_probe_streams_command(const wchar_t* ffprobe, const wchar_t* section, wchar_t* line, size_t cap);
 
-// Empties probe before the first line. The record is large (about 130 KB):
+// Empties probe before the first line (of the first run). The record is large (about 130 KB):
 // allocate it, do not put it on a worker's stack.
 void probe_begin(ProbeResult* probe);
 

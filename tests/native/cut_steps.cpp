@@ -16,8 +16,8 @@ int main(int argc, char** argv)
     }
     CutRequest request = {std::atof(argv[3]), std::atof(argv[4]), argc > 5 ? std::atof(argv[5]) : -1, 0, 0};
     CutRun run = run_exact_cut(argv[1], argv[2], request);
-    for (const std::wstring& c : run.commands)
-        std::printf("$ %s\n", to_utf8(c).c_str());
+    for (size_t i = 0; i < run.commands.size(); ++i)
+        std::printf("$ %s\n  (%.2f s)\n", to_utf8(run.commands[i]).c_str(), i < run.seconds.size() ? run.seconds[i] : 0.0);
     std::printf("%s\n", to_utf8(run.first_reason).c_str());
     if (run.reason != run.first_reason)
         std::printf("%s\n", to_utf8(run.reason).c_str());

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -173,9 +174,16 @@ CutRun run_exact_cut(const char* folder, const char* fetched_name, const CutRequ
     std::unique_ptr<ProbeResult, Freer> probe((ProbeResult*)std::malloc(sizeof(ProbeResult)));
     std::vector<wchar_t> line(32768);
     probe_begin(probe.get());
-    build_probe_command(L"ffprobe", section, line.data(), line.size());
-    run.commands.push_back(line.data());
-    run_command(line.data(), folder, probe_line, probe.get(), nullptr);
+    for (int part = 0; part < 2; ++part) {
+        if (part == 0)
+            build_probe_command(L"ffprobe", section, line.data(), line.size());
+        else
+            build_probe_streams_command(L"ffprobe", section, line.data(), line.size());
+        run.commands.push_back(line.data());
+        const auto began = std::chrono::steady_clock::now();
+        run_command(line.data(), folder, probe_line, probe.get(), nullptr);
+        run.seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count());
+    }
 
     CutPlan plan;
     plan_cut(probe.get(), &request, section, &plan);
@@ -188,6 +196,7 @@ CutRun run_exact_cut(const char* folder, const char* fetched_name, const CutRequ
         for (int f = 0; f < info.file_count; ++f)
             leftovers.push_back(info.files[f]);
         run.commands.push_back(line.data());
+        const auto began = std::chrono::steady_clock::now();
         int code = 0;
         std::string output;
         if (!fitted) {
@@ -212,6 +221,7 @@ CutRun run_exact_cut(const char* folder, const char* fetched_name, const CutRequ
         } else {
             code = run_command(line.data(), folder, nullptr, nullptr, &output);
         }
+        run.seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count());
         if (code != 0) {
             run.errors.push_back(to_utf8(line.data()) + "\n" + output);
             if (plan_fallback(&plan, info.failure)) {

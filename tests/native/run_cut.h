@@ -14,6 +14,7 @@ struct CutRun {
     std::wstring first_reason;       // the planner's first log line
     std::wstring reason;             // the last one (the fallback's, when it fell back)
     std::vector<std::wstring> commands;
+    std::vector<double> seconds;     // each command's wall time
     std::vector<std::string> errors; // what failed steps wrote
 };
 
