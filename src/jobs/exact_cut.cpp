@@ -54,8 +54,22 @@ static void take_probe_line(void* ctx, const wchar_t* line)
 // Runs the ffprobe command in cut->line into cut->probe.
 static unsigned long run_probe(ExactCut* cut)
 {
-    probe_begin(&cut->probe);
     return run_clip_child(cut->clip, cut->line, NULL, take_probe_line, cut);
+}
+
+// The section is read in two ffprobe runs into one record: its packets,
+// then its streams' extradata.
+static unsigned long probe_section(ExactCut* cut)
+{
+    probe_begin(&cut->probe);
+    if (!build_probe_command(cut->ffprobe, cut->section, cut->line, CLIP_LINE_CAP))
+        return RUN_FAILED;
+    unsigned long code = run_probe(cut);
+    if (code != 0)
+        return code;
+    if (!build_probe_streams_command(cut->ffprobe, cut->section, cut->line, CLIP_LINE_CAP))
+        return RUN_FAILED;
+    return run_probe(cut);
 }
 
 static int job_path(const ExactCut* cut, const wchar_t* name, wchar_t (&path)[PATH_CAP])
@@ -106,6 +120,7 @@ static unsigned long run_step(ExactCut* cut, const CutStepInfo* info, wchar_t (&
     case CUT_TOOL_WRITE:
         return write_step_file(cut, info) ? 0 : RUN_FAILED;
     case CUT_TOOL_FFPROBE: {
+        probe_begin(&cut->probe);
         unsigned long code = run_probe(cut);
         if (code == 0 && !judge_cut_result(&cut->plan, &cut->probe, why))
             return CHECK_FAILED;
@@ -190,10 +205,8 @@ static unsigned long cut_in_steps(ExactCut* cut)
         return 0;
     }
     post_status(STATUS_STAGE, PROCESSING_STATUS);
-    unsigned long code = RUN_FAILED;
     int made = 0;
-    if (build_probe_command(cut->ffprobe, cut->section, cut->line, CLIP_LINE_CAP))
-        code = run_probe(cut);
+    unsigned long code = probe_section(cut);
     if (code == 0) {
         CutRequest request = {job->start, job->end, cut->clip->video_length, job->height < 0, job->noaudio};
         plan_cut(&cut->probe, &request, cut->section, &cut->plan);

@@ -410,8 +410,9 @@ TEST_F(ClipJobTest, RecordedTranscriptsReachTheWindowInOrder)
 class ExactCutTest : public ClipJobTest {
 protected:
     const std::wstring FETCHED = L"Clip [abc123].mp4";
-    // What ffprobe says of the section and then of the result.
+    // What ffprobe says of the section (its packets, its streams) and then of the result.
     const TextLines PROBES = {L"transcript " TEST_DATA_DIR L"/probe/h264-section.txt",
+                              L"transcript " TEST_DATA_DIR L"/probe/h264-section-streams.txt",
                               L"transcript " TEST_DATA_DIR L"/probe/h264-result.txt"};
 
     void SetUp() override
@@ -477,7 +478,7 @@ TEST_F(ExactCutTest, StepsRunInOrderInTheJobFolderAndLeaveOneFile)
     EXPECT_EQ(seen.stages, (std::vector<std::wstring>{L"downloading…", L"processing…"}));
     EXPECT_TRUE(std::is_sorted(seen.progress.begin(), seen.progress.end())) << "the bar never goes back";
 
-    // yt-dlp, ffprobe, the plan's line, then ffmpeg's steps, each echoed.
+    // yt-dlp, ffprobe twice (packets, streams), the plan's line, then the steps, each echoed.
     std::vector<std::wstring> order;
     for (const std::wstring& line : seen.logs)
         if (starts_with(line, L"$ ") || starts_with(line, L"[tarnvik] exact cut: "))
@@ -488,8 +489,8 @@ TEST_F(ExactCutTest, StepsRunInOrderInTheJobFolderAndLeaveOneFile)
     std::wstring log;
     for (const std::wstring& line : seen.logs)
         log += line + L"\n";
-    ASSERT_GE(order.size(), 4u) << log.c_str();
-    EXPECT_EQ(TextLines(order.begin(), order.begin() + 3), (TextLines{L"yt-dlp", L"ffprobe", L"plan"}));
+    ASSERT_GE(order.size(), 5u) << log.c_str();
+    EXPECT_EQ(TextLines(order.begin(), order.begin() + 4), (TextLines{L"yt-dlp", L"ffprobe", L"ffprobe", L"plan"}));
     std::vector<TextLines> ffmpeg_runs = runs_of(L"ffmpeg");
     EXPECT_EQ(std::count(order.begin(), order.end(), L"ffmpeg"), (long)ffmpeg_runs.size());
     for (const TextLines& args : runs_of(L"ffprobe"))

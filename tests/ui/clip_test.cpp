@@ -101,6 +101,7 @@ TEST_F(ClipTest, WholeJobShowsItsStagesAndReportsTheLargestMediaFile)
     // ffprobe describes a recorded H.264 section and then the cut made of it.
     const std::wstring probes = std::wstring(TEST_DATA_DIR) + L"\\probe\\";
     ASSERT_TRUE(write_lines(app.dir + L"\\ffprobe.script", {L"transcript " + probes + L"h264-section.txt",
+                                                             L"transcript " + probes + L"h264-section-streams.txt",
                                                              L"transcript " + probes + L"h264-result.txt"}));
     ASSERT_TRUE(install_fake_ffmpeg(app.dir));
     // The pause keeps the last position on screen until a busy window has caught up with the log.
@@ -350,7 +351,8 @@ TEST_F(ClipTest, CancelArrivingAfterTheJobEndedChangesNothing)
     std::wstring media;
     auto written = [&] { return file_exists(media = job_of_last_run(app) + L"\\finished.mp4"); };
     ASSERT_TRUE(wait_until(written, JOB_TIMEOUT_MS));
-    ASSERT_TRUE(wait_until([&] { return file_exists(probed) && child_process(app.pid, L"ffprobe.exe") == 0; },
+    // ffprobe runs twice: the packets, then the streams.
+    ASSERT_TRUE(wait_until([&] { return read_runs(probed).size() == 2 && child_process(app.pid, L"ffprobe.exe") == 0; },
                            SHORT_TIMEOUT_MS));
     ASSERT_EQ(ui_text(app, ID_CUT), CANCEL_BUTTON) << "the window had caught up before the press";
     ui_click(app, ID_CUT);
