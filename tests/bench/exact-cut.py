@@ -427,7 +427,7 @@ def main():
     outputs = [("MP4 (Prefer MP4 on)", True, "video-h264.mp4"),
                ("WebM (Prefer MP4 off)", False, "video-vp9.webm")]
     if opts.only:
-        outputs = [o for o in outputs if ("MP4" if opts.only == "mp4" else "WebM") in o[0]]
+        outputs = [o for o in outputs if o[0].startswith("MP4" if opts.only == "mp4" else "WebM")]
     start, end = opts.start, opts.start + opts.length
     # The source's first key frame at or after Start ends the head.
     seam = -(-start // GOP_SECONDS) * GOP_SECONDS
