@@ -16,7 +16,7 @@ enum {
     PROBE_KEPT_PACKETS = 4096,
     PROBE_WORD_CAP = 48,
     PROBE_EXTRADATA_CAP = 1024,  // bytes of the codec's extradata (the avcC)
-    PROBE_COMMAND_CAP = 1024
+    PROBE_COMMAND_CAP = 1024  // either ffprobe command line, with a tool path of 259 characters
 };
 
 // Times are counts of the stream's time base; PROBE_NO_TIME when ffprobe
@@ -76,8 +76,8 @@ struct ProbeResult {
 int build_probe_command(const wchar_t* ffprobe, const wchar_t* section, wchar_t* line, size_t cap);
 int build_probe_streams_command(const wchar_t* ffprobe, const wchar_t* section, wchar_t* line, size_t cap);
 
-// Empties probe before the first line (of the first run). The record is large (about 130 KB):
-// allocate it, do not put it on a worker's stack.
+// Empties probe before the first line (of the first run). The record is
+// large (about 130 KB): allocate it, do not put it on a worker's stack.
 void probe_begin(ProbeResult* probe);
 
 // Takes one line of ffprobe's output, without its line end. Lines that are

@@ -248,10 +248,11 @@ def build_driver(cache):
     return out
 
 
-def ytdlp_args(url, job, start, end, mp4, exact, setting):
-    """yt-dlp's arguments in the clip job's order (src/jobs/clipjob.cpp)."""
+def ytdlp_args(url, start, end, mp4, exact, setting):
+    """yt-dlp's arguments in the clip job's order (src/jobs/clipjob.cpp), which
+    runs it in the job's folder."""
     args = ["yt-dlp", url, "--no-playlist", "--newline", "--no-mtime", "--encoding", "utf-8",
-            "-o", os.path.join(job, "%(title).80s [%(id)s].%(ext)s"),
+            "-o", "%(title).80s [%(id).32B].%(ext)s",
             "--ffmpeg-location", os.path.dirname(shutil.which("ffmpeg")),
             "--download-sections", f"*{start:.3f}-{end:.3f}",
             "-f", SELECTOR_MP4 if mp4 else SELECTOR_ANY]
@@ -271,8 +272,8 @@ def cpu_seconds():
     return usage.ru_utime + usage.ru_stime
 
 
-def run_logged(args, log_lines):
-    done = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+def run_logged(args, log_lines, cwd=None):
+    done = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, cwd=cwd,
                           stderr=subprocess.STDOUT, text=True, env=dict(os.environ, LANG="C.UTF-8"))
     log_lines.append("$ " + " ".join(args) + "\n" + done.stdout)
     return done.returncode
@@ -283,10 +284,10 @@ def cut(url, job, start, end, mp4, method, setting, driver, verbose):
     seconds, clip, the tools' output)."""
     shutil.rmtree(job, ignore_errors=True)
     os.makedirs(job)
-    args = ytdlp_args(url, job, start, end, mp4, method == "re-encode", setting) + (["-v"] if verbose else [])
+    args = ytdlp_args(url, start, end, mp4, method == "re-encode", setting) + (["-v"] if verbose else [])
     output = []
     began, used = time.monotonic(), cpu_seconds()
-    code = run_logged(args, output)
+    code = run_logged(args, output, cwd=job)
     media = [n for n in os.listdir(job) if n.endswith((".mp4", ".webm", ".mkv"))]
     if code == 0 and len(media) == 1 and method == "in steps":
         code = run_logged([driver, job, media[0], f"{start:.3f}", f"{end:.3f}"], output)
@@ -426,7 +427,7 @@ def main():
     outputs = [("MP4 (Prefer MP4 on)", True, "video-h264.mp4"),
                ("WebM (Prefer MP4 off)", False, "video-vp9.webm")]
     if opts.only:
-        outputs = [o for o in outputs if ("MP4" if opts.only == "mp4" else "WebM") in o[0]]
+        outputs = [o for o in outputs if o[0].startswith("MP4" if opts.only == "mp4" else "WebM")]
     start, end = opts.start, opts.start + opts.length
     # The source's first key frame at or after Start ends the head.
     seam = -(-start // GOP_SECONDS) * GOP_SECONDS
