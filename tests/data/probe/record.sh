@@ -24,7 +24,7 @@ quiet="-hide_banner -nostdin -y -v error"
 ffmpeg $quiet -i section.mp4 -map 0:v:0 -c copy -bsf:v h264_mp4toannexb,filter_units=pass_types=7-8 \
     -frames:v 1 -f h264 params.h264
 ffmpeg $quiet -i section.mp4 -map 0:v:0 -vf trim=start_frame=0:end_frame=5,setpts=PTS-STARTPTS,setsar=1/1 \
-    -frames:v 5 -c:v libx264 -preset:v veryfast -tune:v psnr -crf:v 17 -bf:v 0 -profile:v high -level:v 1.0 -g:v 6 \
+    -frames:v 5 -c:v libx264 -preset:v veryfast -crf:v 15 -bf:v 0 -profile:v high -level:v 1.0 -g:v 6 \
     -x264-params:v sps-id=1 -pix_fmt yuv420p -an -f h264 head.h264
 ffmpeg $quiet -framerate 10/1 -i "concat:params.h264|head.h264" -c copy \
     -bsf:v setts=pts=N*1024:dts=N*1024-2048:time_base=1/10240 -f mp4 head.mp4
