@@ -2,8 +2,9 @@
 # Source it from the repository root.
 
 BUILD=${TARNVIK_BUILD_DIR:-build}
-# clang: the second compiler (check_clang); python3: the release zip and its README.txt.
-PACKAGES="cmake make g++ g++-mingw-w64-x86-64-posix googletest libgtest-dev wine wine64 xvfb clang python3"
+# clang: the second compiler (check_clang); python3: the release zip and its README.txt;
+# ffmpeg: the exact cut run end to end (test_cut_native).
+PACKAGES="cmake make g++ g++-mingw-w64-x86-64-posix googletest libgtest-dev wine wine64 xvfb clang python3 ffmpeg"
 
 ensure_packages() {
     missing=""
@@ -79,6 +80,15 @@ mingw_header_flags() {
 check_release() {
     ./scripts/release.sh
     (cd dist && sha256sum -c --quiet SHA256SUMS)
+}
+
+# The exact cut end to end: the planner's steps run with Debian's ffmpeg
+# and ffprobe on generated media (about 10 s).
+test_cut_native() {
+    mkdir -p "$BUILD"
+    g++ -std=c++17 -O1 -Wall -Wextra -Isrc -Itests/native -o "$BUILD/cut_tests_native" \
+        tests/native/run_cut.cpp tests/native/*_test.cpp src/text/*.cpp -lgtest -lgtest_main -pthread
+    "$BUILD/cut_tests_native" --gtest_brief=1
 }
 
 # Wine windows need an X display; without one, start a private Xvfb.

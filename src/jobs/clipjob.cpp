@@ -1,22 +1,22 @@
 // The clip worker: one yt-dlp run that fetches only the requested section
-// into the job's own folder, reported to the window by posted messages.
+// into the job's own folder, then for an exact cut the steps that make it
+// exact (exact_cut.h), reported to the window by posted messages.
 #include "jobs/clipjob.h"
 #include <stdlib.h>
 #include <wchar.h>
+#include "jobs/exact_cut.h"
 #include "jobs/files.h"
 #include "jobs/locator.h"
 #include "jobs/messages.h"
-#include "jobs/router.h"
 #include "jobs/run_logged.h"
-#include "proc/runner.h"
 #include "proc/tools.h"
 #include "text/clipname.h"
 #include "text/cmdline.h"
+#include "text/cut_plan.h"
 #include "text/format.h"
 #include "text/hints.h"
 
 enum {
-    CLIP_LINE_CAP = 32768,
     // The Start and End fields accept at most three fields of 31 digits, so
     // a time stays below 4e34 seconds: 35 digits, a full stop and three
     // decimals. A cut text would send yt-dlp a different section.
@@ -105,11 +105,6 @@ void build_clip_command(const ClipJob* job, const wchar_t* ytdlp,
     }
     append_section(line, cap, job);
     append_format(line, cap, job);
-    if (job->exact) {
-        append_arg(line, cap, YTDLP_KEYFRAMES_AT_CUTS);
-        append_arg(line, cap, YTDLP_DOWNLOADER_ARGS);
-        append_arg(line, cap, YTDLP_EXACT_CUT_ENCODING);
-    }
     append_cookie_args(line, cap, job->cookies);
 }
 
@@ -134,32 +129,72 @@ static void cut_to_folder(wchar_t* path)
         slash[0] = L'\0';
 }
 
-// One job on its way: its lines' router, which holds the clip length and
-// the cause of failure the tools name.
-struct ClipRun {
-    ClipJob* job;  // the retry takes the address in place of the kept information
-    LineRouter router;
-};
-
-// Runs one of the job's children with its command line echoed, in the
-// job's folder and in the worker's group, so a cancel ends it with the rest
-// of the job.
-static unsigned long run_step(ClipRun* clip, wchar_t* line)
+unsigned long run_clip_child(ClipRun* clip, wchar_t* line, const wchar_t* temp_folder, ChildLineHandler on_line,
+                             void* ctx)
 {
     if (!cancel_requested())
         echo_command(line);
-    ChildRun run = {line, clip->job->outdir, NULL, NULL, route_child_line, &clip->router};
-    unsigned long start_error = 0;
-    unsigned long code = run_child(&run, &start_error);
-    // A program that did not start is the cause, whatever was said before.
-    int start_cause = code == RUN_FAILED ? cause_of_start_error(start_error) : CAUSE_NONE;
+    if (!on_line) {
+        on_line = route_child_line;
+        ctx = &clip->router;
+    }
+    ChildRun run = {line, clip->job->outdir, temp_folder, NULL, on_line, ctx};
+    return run_child(&run, &clip->start_error);
+}
+
+void share_bar_up_to(ClipRun* clip, int to)
+{
+    LineRouter* router = &clip->router;
+    int from = router->bar_from + router->bar_span;
+    if (router->bar_last > from)
+        from = router->bar_last;
+    router->bar_from = from;
+    router->bar_span = to > from ? to - from : 0;
+}
+
+// A scanner or the shell may hold a new file for a moment, hence the few
+// tries. 1 when the folder is gone.
+static int remove_with_retries(const wchar_t* folder)
+{
+    for (int tries = 1; !remove_folder(folder); tries++) {
+        if (tries == REMOVE_TRIES)
+            return 0;
+        Sleep(REMOVE_RETRY_MS);
+    }
+    return 1;
+}
+
+// yt-dlp's ffmpeg names the video's length as it opens it ("Duration:"),
+// the video's input first: an exact cut of a WebM section needs it.
+static void take_ytdlp_line(void* ctx, const wchar_t* line)
+{
+    ClipRun* clip = (ClipRun*)ctx;
+    double seconds = 0;
+    if (clip->video_length < 0 && read_input_duration(line, &seconds))
+        clip->video_length = seconds;
+    handle_line(&clip->router, line);
+}
+
+// yt-dlp.exe unpacks itself into its temporary folder and leaves that
+// behind when it is killed: each run gets a folder of its own, removed
+// after it however it ended.
+static unsigned long run_ytdlp(ClipRun* clip, wchar_t* line)
+{
+    wchar_t temp[PATH_CAP];
+    int own_temp = make_temp_folder(temp);
+    unsigned long code = run_clip_child(clip, line, own_temp ? temp : NULL, take_ytdlp_line, clip);
+    // A yt-dlp.exe that did not start is the cause, whatever was said before.
+    int start_cause = code == RUN_FAILED ? cause_of_start_error(clip->start_error) : CAUSE_NONE;
     if (start_cause != CAUSE_NONE)
         clip->router.cause = start_cause;
+    if (own_temp && !remove_with_retries(temp))
+        post_logf(L"[tarnvik] yt-dlp's temporary folder could not be removed: %ls", temp);
     return code;
 }
 
-// Returns what WM_APP_CUT_DONE carries: yt-dlp's exit code, 1 when there is
-// no yt-dlp, RUN_FAILED when nothing could be run.
+// Returns what WM_APP_CUT_DONE carries: 0 when the clip is made, 1 when
+// there is no yt-dlp, RUN_FAILED when nothing could be run, otherwise the
+// failed step's exit code.
 static unsigned long run_clip(ClipRun* clip)
 {
     wchar_t ytdlp[PATH_CAP];
@@ -178,7 +213,9 @@ static unsigned long run_clip(ClipRun* clip)
     if (find_tool(TOOL_FFMPEG, ffmpeg))
         cut_to_folder(ffmpeg);
     build_clip_command(clip->job, ytdlp, ffmpeg, line, CLIP_LINE_CAP);
-    unsigned long code = run_step(clip, line);
+    // The download takes most of an exact cut's time; its steps share the rest.
+    clip->router.bar_span = clip->job->exact ? (int)EXACT_FETCH_SHARE : (int)BAR_FULL;
+    unsigned long code = run_ytdlp(clip, line);
     // The kept information holds media addresses that a site lets expire;
     // the address itself makes yt-dlp fetch fresh ones.
     if (code != 0 && code != RUN_CANCELLED && clip->job->info_file[0] && clip->router.cause == CAUSE_FORBIDDEN) {
@@ -187,31 +224,30 @@ static unsigned long run_clip(ClipRun* clip)
         clip->job->info_file[0] = L'\0';
         clip->router.cause = CAUSE_NONE;
         build_clip_command(clip->job, ytdlp, ffmpeg, line, CLIP_LINE_CAP);
-        code = run_step(clip, line);
+        code = run_ytdlp(clip, line);
     }
     free(line);
+    if (code == 0 && clip->job->exact)
+        code = make_exact_cut(clip);
     return code;
 }
 
 // A cancelled job leaves nothing half-done: the part files and fragments
-// yt-dlp wrote go with the job's own folder. A scanner or the shell may
-// hold a new file for a moment, hence the few tries.
+// yt-dlp wrote go with the job's own folder.
 static void remove_cancelled_job(const ClipJob* job)
 {
-    for (int tries = 1; !remove_folder(job->outdir); tries++) {
-        if (tries == REMOVE_TRIES) {
-            post_logf(L"[tarnvik] job cancelled — its folder could not be removed: %ls", job->outdir);
-            return;
-        }
-        Sleep(REMOVE_RETRY_MS);
-    }
-    post_log(L"[tarnvik] job cancelled — its folder and all yt-dlp wrote into it were removed");
+    if (remove_with_retries(job->outdir))
+        post_log(L"[tarnvik] job cancelled — its folder and all yt-dlp wrote into it were removed");
+    else
+        post_logf(L"[tarnvik] job cancelled — its folder could not be removed: %ls", job->outdir);
 }
 
 DWORD WINAPI cut_thread(LPVOID param)
 {
     ClipRun clip;
     clip.job = (ClipJob*)param;
+    clip.video_length = -1.0;
+    clip.start_error = 0;
     init_router(&clip.router, clip.job->clip_len);
     clip.router.steady = 1;
     unsigned long code = run_clip(&clip);

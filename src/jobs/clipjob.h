@@ -4,6 +4,8 @@
 #include "jobs/globals.h"
 
 enum { CLIP_URL_CAP = 2048, CLIP_COOKIES_CAP = 16 };
+// The share of the bar (tenths) the download fills in an exact cut.
+enum { EXACT_FETCH_SHARE = 800 };
 
 // The status while a job ends for want of yt-dlp.
 extern const wchar_t MISSING_YTDLP_STATUS[];

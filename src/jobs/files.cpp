@@ -3,6 +3,8 @@
 #include "jobs/globals.h"
 #include "text/bounded.h"
 
+enum { TEMP_FOLDER_TRIES = 100 };
+
 int is_file(const wchar_t* path)
 {
     DWORD attributes = GetFileAttributesW(path);
@@ -145,4 +147,62 @@ int copy_file_through(const wchar_t* source, const wchar_t* target)
         return 1;
     DeleteFileW(target);  // what a copy cut short by a full disk left
     return 0;
+}
+
+int make_temp_folder(wchar_t (&folder)[PATH_CAP])
+{
+    wchar_t temp[PATH_CAP], name[64];
+    DWORD length = GetTempPathW(PATH_CAP, temp);
+    if (length == 0 || length >= PATH_CAP)
+        return 0;
+    // A name taken by another run (or another copy of Tarnvik) is never shared.
+    for (unsigned int n = 0; n < TEMP_FOLDER_TRIES; ++n) {
+        format_text(name, L"tarnvik-%08lx-%lu", GetTickCount(), GetCurrentThreadId() + n);
+        if (!join_path(folder, temp, name))
+            return 0;
+        if (CreateDirectoryW(folder, NULL))
+            return 1;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return 0;
+    }
+    return 0;
+}
+
+const wchar_t* const exts[EXT_COUNT] = {L".mp4", L".mkv",  L".webm", L".m4a", L".mp3",
+                                        L".opus", L".mov", L".flac", L".ogg", L".wav"};
+
+static int is_media_name(const wchar_t* name)
+{
+    const wchar_t* dot = wcsrchr(name, L'.');
+    if (!dot)
+        return 0;
+    for (const wchar_t* ext : exts)
+        if (_wcsicmp(dot, ext) == 0)
+            return 1;
+    return 0;
+}
+
+int find_media_file(const wchar_t* folder, wchar_t* name, unsigned long long* size)
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE find = open_listing(folder, &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    int found = 0;
+    unsigned long long best = 0;
+    do {
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !is_media_name(entry.cFileName))
+            continue;
+        unsigned long long bytes = ((unsigned long long)entry.nFileSizeHigh << 32) | entry.nFileSizeLow;
+        if (bytes < best)
+            continue;
+        // The entry's own name, not a joined path: a long folder cannot cut it.
+        wcsncpy(name, entry.cFileName, PATH_CAP - 1);
+        name[PATH_CAP - 1] = L'\0';
+        best = bytes;
+        found = 1;
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    *size = best;
+    return found;
 }

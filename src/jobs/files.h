@@ -1,4 +1,5 @@
-// Small file-system questions the workers and the window share.
+// Small file-system questions the workers and the window share, and the
+// finished file of a clip job: the largest media file in its folder.
 #pragma once
 #include <windows.h>
 #include <cstddef>
@@ -51,3 +52,16 @@ extern volatile LONG g_replace_retries;
 // writes it through to the disk. The copy takes the permissions of
 // target's folder. On failure nothing of target is left.
 int copy_file_through(const wchar_t* source, const wchar_t* target);
+// Creates a fresh folder of this program's own under the user's temporary
+// folder into folder, for one child's TEMP and TMP. 1 when it was made; the
+// caller removes it (remove_folder).
+int make_temp_folder(wchar_t (&folder)[PATH_CAP]);
+
+// Extensions that count as a finished media file, each with its dot.
+enum { EXT_COUNT = 10 };
+extern const wchar_t* const exts[EXT_COUNT];
+
+// Picks the largest file in folder whose extension is in exts (the last
+// listed wins a tie). 1 with its name (PATH_CAP) and size; 0 when the
+// folder holds none or cannot be listed.
+int find_media_file(const wchar_t* folder, wchar_t* name, unsigned long long* size);

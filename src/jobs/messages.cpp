@@ -70,6 +70,11 @@ BOOL post_status(int kind, const wchar_t* text)
     return post_text(WM_APP_STATUS, (WPARAM)(INT_PTR)kind, text);
 }
 
+BOOL echo_command(const wchar_t* cmdline)
+{
+    return post_logf(L"$ %ls", cmdline);
+}
+
 BOOL post_cut_done(unsigned long code, int cause, const wchar_t* folder)
 {
     if (!g_main)

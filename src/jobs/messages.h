@@ -42,6 +42,9 @@ BOOL post_log(const wchar_t* text);
 // Formats into 1024 characters (longer text is cut to 1023) and posts it.
 BOOL post_logf(const wchar_t* format, ...);
 BOOL post_status(int kind, const wchar_t* text);
+// Logs "$ " and a child's command line (cut to the log's line limit), as
+// the log shows each child before it runs.
+BOOL echo_command(const wchar_t* cmdline);
 // Posts WM_APP_CUT_DONE with code also in wParam; a block that cannot be
 // made is posted as null, which the window takes for a failed job.
 BOOL post_cut_done(unsigned long code, int cause, const wchar_t* folder);

@@ -5,8 +5,6 @@
 #include "proc/progress.h"
 #include "text/hints.h"
 
-enum { BAR_FULL = 1000 };
-
 struct StageWord {
     const wchar_t* marker;
     const wchar_t* status;

@@ -5,6 +5,8 @@
 // plain-words line after a failed clip.
 #pragma once
 
+enum { BAR_FULL = 1000 };  // the whole progress bar, in tenths of a percent
+
 struct LineRouter {
     double clip_len;  // seconds ffmpeg's times count against; <= 0: unknown
     int cause;        // the FailureCause the lines named (note_cause), or CAUSE_NONE

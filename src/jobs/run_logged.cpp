@@ -18,11 +18,6 @@ static void watch_and_route(void* ctx, const wchar_t* line)
     handle_line(&watched->router, line);
 }
 
-void echo_command(const wchar_t* cmdline)
-{
-    post_logf(L"$ %ls", cmdline);
-}
-
 static unsigned long run_watched(wchar_t* cmdline, const wchar_t* folder, LineWatch watch, void* ctx)
 {
     Watched watched = {watch, ctx, {}};

@@ -2,9 +2,7 @@
 // through the router, the worker's group, and the command line echoed to
 // the log on request.
 #pragma once
-
-// Logs "$ " and the command line (cut to the log's line limit).
-void echo_command(const wchar_t* cmdline);
+#include "jobs/messages.h"  // echo_command
 
 // cmdline must be writable. echo: log "$ " and the line first.
 // Returns the child's exit code, RUN_FAILED when it could not be run, or

@@ -24,19 +24,6 @@ inline constexpr const wchar_t YTDLP_EXTRACT_AUDIO[] = L"-x";
 inline constexpr const wchar_t YTDLP_MERGE_FORMAT[] = L"--merge-output-format";
 inline constexpr const wchar_t YTDLP_REMUX_VIDEO[] = L"--remux-video";
 inline constexpr const wchar_t YTDLP_MP4[] = L"mp4";
-inline constexpr const wchar_t YTDLP_KEYFRAMES_AT_CUTS[] = L"--force-keyframes-at-cuts";
-// An exact cut has ffmpeg re-encode the whole section, and at ffmpeg's own
-// speeds (libx264 "medium", libvpx-vp9 at its slowest) that is most of a
-// clip's time. These settings for the ffmpeg run that fetches the section
-// were chosen with tests/bench/exact-cut.py: libx264 "superfast" at CRF 24
-// to keep the picture of "medium" at 23 (given through x264-params: ffmpeg's
-// -crf would reach libvpx-vp9 too), libvpx-vp9's real-time mode with row
-// threads. Video options only (":v"), so audio and a stream copy stay as
-// they were; ffmpeg just warns about those of the encoder a run does not use.
-inline constexpr const wchar_t YTDLP_DOWNLOADER_ARGS[] = L"--downloader-args";
-inline constexpr const wchar_t YTDLP_EXACT_CUT_ENCODING[] =
-    L"ffmpeg_o:-preset:v superfast -x264-params:v crf=24 "
-    L"-deadline:v realtime -cpu-used:v 5 -row-mt:v 1";
 inline constexpr const wchar_t YTDLP_COOKIES_FROM_BROWSER[] = L"--cookies-from-browser";
 // The look-up reads a video's information without fetching it, and keeps
 // all of it in a file that a clip then loads instead of the address.

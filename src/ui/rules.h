@@ -2,14 +2,11 @@
 // clip's length, the job folder's name, the finished file, the footer.
 #pragma once
 #include <cstddef>
+#include "jobs/files.h"
 #include "jobs/globals.h"
 #include "text/bounded.h"
 #include "text/ellipsis.h"
 #include "text/footer.h"
-
-// Extensions that count as a finished media file, each with its dot.
-enum { EXT_COUNT = 10 };
-extern const wchar_t* const exts[EXT_COUNT];
 
 // 1 when url begins with "http://" or "https://" in any letter case.
 int is_http_url(const wchar_t* url);
@@ -34,11 +31,6 @@ int times_fit_length(double start, double end, double duration, wchar_t (&messag
 // 1: outdir was created now. 0: creation failed for another reason;
 // outdir holds the name that was tried. -1: every name tried was taken.
 int make_job_folder(const wchar_t* clipsdir, unsigned long tick, wchar_t* outdir);
-
-// Picks the largest file in folder whose extension is in exts (the last
-// listed wins a tie). 1 with its name (PATH_CAP) and size; 0 when the
-// folder holds none or cannot be listed.
-int find_media_file(const wchar_t* folder, wchar_t* name, unsigned long long* size);
 
 // "done — NAME (N.N MB)" into out (cap characters, always terminated), on
 // one line of width as measure counts it: a long name is shortened with

@@ -1,21 +1,31 @@
 #!/usr/bin/env python3
 """How long an exact cut takes, how big it is and how it looks.
 
-Runs Debian's yt-dlp and ffmpeg the way Tarnvik's clip job does ("Exact
-cut" ticked, "Up to 1080p", cookies "none"; "Prefer MP4" ticked and not)
-against generated 1080p30 videos served on 127.0.0.1: "before" without
-encoder settings (the clip job's arguments before it had them), "clip job"
-with the settings it passes now (read from src/proc/tools.h), and one "try"
-per --setting. Rounds are interleaved. It prints a table: wall time of the
-yt-dlp run and its processor time (best of the rounds), output size, SSIM
-and PSNR of the clip against the same section of the served video, and
-whether the clip's first frame is the frame at Start.
+Runs Debian's yt-dlp and ffmpeg the way Tarnvik's clip job does ("Up to
+1080p", cookies "none"; "Prefer MP4" ticked and not) against generated
+1080p30 videos served on 127.0.0.1, three ways:
+  "copy cut"     "Exact cut" off: yt-dlp copies the section;
+  "re-encode"    the exact cut as it was: yt-dlp with
+                 "--force-keyframes-at-cuts" and the encoder settings of
+                 src/proc/tools.h, re-encoding the whole section (and one
+                 "try" per --setting);
+  "in steps"     the exact cut as it is now: the copy cut, then the steps
+                 Tarnvik's own planner (src/text/cut_*.cpp, built here into
+                 a small native program) plans for it: the head up to the
+                 first key frame after Start re-encoded, the rest copied.
+Rounds are interleaved. It prints a table: wall time and processor time
+(best of the rounds), size, the head's PSNR and SSIM against the source's
+frames (the frames from Start up to the first key frame after it), the
+share of the later frames that are bit for bit the source's, frames hidden
+by an edit list, whether the first frame is the frame at Start and whether
+the clip decodes without an error; then the goals of the cut in steps.
 
 The sources are generated once and kept in the cache folder (default
 /tmp/tarnvik-bench, or $TARNVIK_BENCH_CACHE): a panned, grainy, detailed
-still with a moving highlight, as H.264 in MP4 and VP9 in WebM, AAC and
-Opus audio, listed in a DASH manifest the way video sites list theirs
-(heights included, which the clip job's format selector filters by).
+still with a moving highlight, as H.264 in MP4 and VP9 in WebM with key
+frames every 5 s, AAC and Opus audio, listed in a DASH manifest the way
+video sites list theirs (heights included, which the clip job's format
+selector filters by).
 
     tests/bench/exact-cut.py                      # the full measurement
     tests/bench/exact-cut.py --source-seconds 20 --start 5 --length 4 --rounds 1
@@ -33,7 +43,12 @@ import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-TOOLS_H = os.path.join(HERE, "..", "..", "src", "proc", "tools.h")
+ROOT = os.path.join(HERE, "..", "..")
+TOOLS_H = os.path.join(ROOT, "src", "proc", "tools.h")
+# What the clip job passed yt-dlp for an exact cut before it cut in steps,
+# for when tools.h no longer holds it.
+FORMER_ENCODING = ("ffmpeg_o:-preset:v superfast -x264-params:v crf=24 "
+                   "-deadline:v realtime -cpu-used:v 5 -row-mt:v 1")
 WIDTH, HEIGHT, FPS = 1920, 1080, 30
 GOP_SECONDS = 5
 
@@ -51,13 +66,13 @@ def run_quiet(args, **kwargs):
 
 
 def ensure_tools():
-    if shutil.which("yt-dlp") and shutil.which("ffmpeg"):
+    if shutil.which("yt-dlp") and shutil.which("ffmpeg") and shutil.which("g++"):
         return
-    log("installing yt-dlp and ffmpeg with apt-get…")
+    log("installing yt-dlp, ffmpeg and g++ with apt-get…")
     sudo = [] if os.geteuid() == 0 else ["sudo"]
     env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
     subprocess.run(sudo + ["apt-get", "update", "-qq"], check=True)
-    subprocess.run(sudo + ["apt-get", "install", "-y", "-qq", "yt-dlp", "ffmpeg"],
+    subprocess.run(sudo + ["apt-get", "install", "-y", "-qq", "yt-dlp", "ffmpeg", "g++"],
                    env=env, check=True, stdout=subprocess.DEVNULL)
 
 
@@ -212,15 +227,28 @@ def serve(folder):
 # ---------------------------------------------------------------- the cut
 
 def clip_job_settings():
-    """The encoder setting the clip job passes with "Exact cut", from tools.h."""
+    """The encoder setting the clip job passed with "Exact cut", from tools.h."""
     with open(TOOLS_H, encoding="utf-8") as f:
         text = f.read()
     match = re.search(r"YTDLP_EXACT_CUT_ENCODING\[\]\s*=([^;]*);", text)
     # The constant may be written as several adjacent literals.
-    return "".join(re.findall(r'L"([^"]*)"', match.group(1))) if match else None
+    return "".join(re.findall(r'L"([^"]*)"', match.group(1))) if match else FORMER_ENCODING
 
 
-def ytdlp_args(url, start, end, mp4, setting):
+def build_driver(cache):
+    """The native program that runs Tarnvik's planner (tests/native/cut_steps.cpp)."""
+    out = os.path.join(cache, "cut_steps")
+    native = os.path.join(ROOT, "tests", "native")
+    sources = ([os.path.join(native, "cut_steps.cpp"), os.path.join(native, "run_cut.cpp")]
+               + [os.path.join(ROOT, "src", "text", n) for n in sorted(os.listdir(os.path.join(ROOT, "src", "text")))
+                  if n.endswith(".cpp")])
+    if not os.path.exists(out) or any(os.path.getmtime(s) > os.path.getmtime(out) for s in sources):
+        log("building the planner's driver…")
+        run_quiet(["g++", "-std=c++17", "-O2", "-I", os.path.join(ROOT, "src"), "-o", out] + sources)
+    return out
+
+
+def ytdlp_args(url, start, end, mp4, exact, setting):
     """yt-dlp's arguments in the clip job's order (src/jobs/clipjob.cpp), which
     runs it in the job's folder."""
     args = ["yt-dlp", url, "--no-playlist", "--newline", "--no-mtime", "--encoding", "utf-8",
@@ -230,7 +258,8 @@ def ytdlp_args(url, start, end, mp4, setting):
             "-f", SELECTOR_MP4 if mp4 else SELECTOR_ANY]
     if mp4:
         args += ["--merge-output-format", "mp4"]
-    args += ["--force-keyframes-at-cuts"]
+    if exact:
+        args += ["--force-keyframes-at-cuts"]
     if setting:
         args += ["--downloader-args", setting]
     return args
@@ -243,22 +272,31 @@ def cpu_seconds():
     return usage.ru_utime + usage.ru_stime
 
 
-def cut(url, job, start, end, mp4, setting, verbose):
+def run_logged(args, log_lines, cwd=None):
+    done = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, cwd=cwd,
+                          stderr=subprocess.STDOUT, text=True, env=dict(os.environ, LANG="C.UTF-8"))
+    log_lines.append("$ " + " ".join(args) + "\n" + done.stdout)
+    return done.returncode
+
+
+def cut(url, job, start, end, mp4, method, setting, driver, verbose):
     """Runs one cut into an empty job folder; returns (wall seconds, processor
-    seconds, clip, yt-dlp's output)."""
+    seconds, clip, the tools' output)."""
     shutil.rmtree(job, ignore_errors=True)
     os.makedirs(job)
-    args = ytdlp_args(url, start, end, mp4, setting) + (["-v"] if verbose else [])
+    args = ytdlp_args(url, start, end, mp4, method == "re-encode", setting) + (["-v"] if verbose else [])
+    output = []
     began, used = time.monotonic(), cpu_seconds()
-    done = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, cwd=job,
-                          stderr=subprocess.STDOUT, text=True, env=dict(os.environ, LANG="C.UTF-8"))
+    code = run_logged(args, output, cwd=job)
+    media = [n for n in os.listdir(job) if n.endswith((".mp4", ".webm", ".mkv"))]
+    if code == 0 and len(media) == 1 and method == "in steps":
+        code = run_logged([driver, job, media[0], f"{start:.3f}", f"{end:.3f}"], output)
     seconds, used = time.monotonic() - began, cpu_seconds() - used
     media = [n for n in os.listdir(job) if n.endswith((".mp4", ".webm", ".mkv"))]
-    if done.returncode != 0 or len(media) != 1:
-        log(" ".join(args))
-        log(done.stdout[-3000:])
-        raise SystemExit(f"yt-dlp failed (exit code {done.returncode}, files {os.listdir(job)})")
-    return seconds, used, os.path.join(job, media[0]), done.stdout
+    if code != 0 or len(media) != 1:
+        log("\n".join(output)[-4000:])
+        raise SystemExit(f"the cut failed (exit code {code}, files {os.listdir(job)})")
+    return seconds, used, os.path.join(job, media[0]), "\n".join(output)
 
 
 # ---------------------------------------------------------------- quality
@@ -266,21 +304,6 @@ def cut(url, job, start, end, mp4, setting, verbose):
 def video_codec(path):
     return run_quiet(["ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
                       "stream=codec_name", "-of", "csv=p=0", path]).strip()
-
-
-def compare(clip, source, start, length):
-    """SSIM (all planes) and PSNR (average) of the clip against the source section."""
-    graph = ("[0:v]setpts=PTS-STARTPTS,split[c1][c2];[1:v]setpts=PTS-STARTPTS,split[s1][s2];"
-             "[c1][s1]ssim;[c2][s2]psnr")
-    out = subprocess.run(["ffmpeg", "-hide_banner", "-nostdin", "-i", clip,
-                          "-ss", f"{start:.3f}", "-t", f"{length:.3f}", "-i", source,
-                          "-filter_complex", graph, "-f", "null", "-"],
-                         stdin=subprocess.DEVNULL, capture_output=True, text=True).stderr
-    ssim = re.search(r"SSIM .* All:([0-9.]+)", out)
-    psnr = re.search(r"PSNR .* average:([0-9.inf]+)", out)
-    if not ssim or not psnr:
-        raise SystemExit("ffmpeg could not compare:\n" + out[-2000:])
-    return float(ssim.group(1)), float(psnr.group(1))
 
 
 def first_frame_offset(clip, source, start):
@@ -298,6 +321,49 @@ def first_frame_offset(clip, source, start):
     if len(scores) != 2 * around + 1:
         raise SystemExit("first-frame check: unexpected ffmpeg output:\n" + out[-2000:])
     return scores.index(max(scores)) - around
+
+
+def frame_sums(args):
+    out = run_quiet(["ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin"] + args
+                    + ["-map", "0:v:0", "-f", "framemd5", "-"])
+    return [line.rsplit(" ", 1)[-1] for line in out.splitlines() if line and not line.startswith("#")]
+
+
+def tail_equal_share(clip, source, start, length, head_frames):
+    """The share of the clip's frames after the head that are bit for bit the
+    source's own frames at the same place."""
+    mine = frame_sums(["-i", clip])
+    theirs = frame_sums(["-ss", f"{start:.3f}", "-i", source, "-t", f"{length:.3f}"])
+    count = min(len(mine), len(theirs))
+    if count <= head_frames:
+        return 0.0
+    return sum(mine[i] == theirs[i] for i in range(head_frames, count)) / (count - head_frames)
+
+
+def head_quality(clip, source, start, head_frames):
+    """SSIM and PSNR of the clip's first head_frames frames against the source's from Start."""
+    graph = (f"[0:v]trim=end_frame={head_frames},setpts=N,split[c1][c2];"
+             f"[1:v]trim=end_frame={head_frames},setpts=N,split[s1][s2];[c1][s1]ssim;[c2][s2]psnr")
+    out = subprocess.run(["ffmpeg", "-hide_banner", "-nostdin", "-i", clip, "-ss", f"{start:.3f}", "-i", source,
+                          "-filter_complex", graph, "-f", "null", "-"],
+                         stdin=subprocess.DEVNULL, capture_output=True, text=True).stderr
+    ssim = re.search(r"SSIM .* All:([0-9.]+)", out)
+    psnr = re.search(r"PSNR .* average:([0-9.inf]+)", out)
+    if not ssim or not psnr:
+        raise SystemExit("ffmpeg could not compare the head:\n" + out[-2000:])
+    return float(ssim.group(1)), float(psnr.group(1))
+
+
+def hidden_frames(clip):
+    out = run_quiet(["ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries", "packet=flags",
+                     "-of", "csv=p=0", clip])
+    return sum("D" in line for line in out.splitlines())
+
+
+def decodes_cleanly(clip):
+    done = subprocess.run(["ffmpeg", "-hide_banner", "-nostdin", "-v", "error", "-xerror", "-i", clip,
+                           "-f", "null", "-"], stdin=subprocess.DEVNULL, capture_output=True, text=True)
+    return done.returncode == 0 and not done.stderr.strip()
 
 
 # ---------------------------------------------------------------- report
@@ -323,15 +389,17 @@ def versions():
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--source-seconds", type=int, default=150, help="length of the sources (150)")
-    parser.add_argument("--start", type=float, default=61.0, help="Start of the clip in seconds (61)")
+    parser.add_argument("--start", type=float, default=61.0,
+                        help="Start of the clip in seconds (61, between the key frames at 60 and 65)")
     parser.add_argument("--length", type=float, default=30.0, help="length of the clip in seconds (30)")
-    parser.add_argument("--rounds", type=int, default=3, help="runs of each setting; the best counts (3)")
+    parser.add_argument("--rounds", type=int, default=3, help="runs of each way; the best counts (3)")
     parser.add_argument("--setting", action="append", default=[],
-                        help='another "--downloader-args" value to measure, e.g. "ffmpeg_o:-preset:v fast"')
+                        help='another "--downloader-args" value for re-encoding, e.g. "ffmpeg_o:-preset:v fast"')
     parser.add_argument("--verbose", action="store_true",
                         help="run yt-dlp with -v (its output is kept beside the clips)")
     parser.add_argument("--prepare", action="store_true", help="only make the sources")
     parser.add_argument("--only", choices=["mp4", "webm"], help="measure one output only")
+    parser.add_argument("--skip-reencode", action="store_true", help="leave out the re-encoding exact cut")
     parser.add_argument("--cache", default=os.environ.get("TARNVIK_BENCH_CACHE", "/tmp/tarnvik-bench"),
                         help="folder for the sources and the clips (/tmp/tarnvik-bench)")
     opts = parser.parse_args()
@@ -343,6 +411,7 @@ def main():
     make_sources(folder, opts.source_seconds)
     if opts.prepare:
         return
+    driver = build_driver(opts.cache)
     server = serve(folder)
     url = f"http://127.0.0.1:{server.server_address[1]}/manifest.mpd"
     job = os.path.join(opts.cache, "job")
@@ -350,66 +419,84 @@ def main():
     shutil.rmtree(clips, ignore_errors=True)
     os.makedirs(clips)
 
-    settings = [("before", None)]
-    chosen = clip_job_settings()
-    if chosen:
-        settings.append(("clip job", chosen))
-    settings += [(f"try {i + 1}", s) for i, s in enumerate(opts.setting)]
+    ways = [("copy cut", "copy", None)]
+    if not opts.skip_reencode:
+        ways.append(("re-encode", "re-encode", clip_job_settings()))
+        ways += [(f"try {i + 1}", "re-encode", s) for i, s in enumerate(opts.setting)]
+    ways.append(("in steps", "in steps", None))
     outputs = [("MP4 (Prefer MP4 on)", True, "video-h264.mp4"),
                ("WebM (Prefer MP4 off)", False, "video-vp9.webm")]
     if opts.only:
-        outputs = [o for o in outputs if ("MP4" if opts.only == "mp4" else "WebM") in o[0]]
+        outputs = [o for o in outputs if o[0].startswith("MP4" if opts.only == "mp4" else "WebM")]
     start, end = opts.start, opts.start + opts.length
+    # The source's first key frame at or after Start ends the head.
+    seam = -(-start // GOP_SECONDS) * GOP_SECONDS
+    head_frames = round((min(seam, end) - start) * FPS)
     load_before = machine()
 
-    best, least_cpu, quality = {}, {}, {}
+    best, least_cpu, kept = {}, {}, {}
     for round_no in range(opts.rounds):
-        # Interleaved, so that a change in the machine's load hits every
-        # setting alike.
+        # Interleaved, so that a change in the machine's load hits every way alike.
         for out_name, mp4, _ in outputs:
-            for name, setting in settings:
-                seconds, used, clip, output = cut(url, job, start, end, mp4, setting, opts.verbose)
+            for name, method, setting in ways:
+                seconds, used, clip, output = cut(url, job, start, end, mp4, method, setting, driver,
+                                                  opts.verbose)
                 key = (out_name, name)
                 log(f"round {round_no + 1}: {out_name}, {name}: {seconds:.1f} s, processor {used:.1f} s")
                 best[key] = min(best.get(key, seconds), seconds)
                 least_cpu[key] = min(least_cpu.get(key, used), used)
-                if key not in quality:
+                if key not in kept:
                     # The encoders give the same file every round; judge the first.
-                    kept = os.path.join(clips, f"{'mp4' if mp4 else 'any'}-{name.replace(' ', '-')}")
-                    with open(kept + ".log", "w") as f:
+                    path = os.path.join(clips, f"{'mp4' if mp4 else 'any'}-{name.replace(' ', '-')}")
+                    with open(path + ".log", "w") as f:
                         f.write(output)
-                    kept += os.path.splitext(clip)[1]
-                    shutil.move(clip, kept)
-                    quality[key] = (os.path.getsize(kept), video_codec(kept), kept)
+                    path += os.path.splitext(clip)[1]
+                    shutil.move(clip, path)
+                    kept[key] = path
 
     print(f"Exact cut of {start:.3f}-{end:.3f} s ({opts.length:g} s) from {opts.source_seconds} s "
-          f"{WIDTH}x{HEIGHT} {FPS} fps sources, best of {opts.rounds} round(s); {versions()}")
+          f"{WIDTH}x{HEIGHT} {FPS} fps sources with key frames every {GOP_SECONDS} s, best of "
+          f"{opts.rounds} round(s); head {head_frames} frames; {versions()}")
     print(f"before: {load_before}")
-    rows = []
+    rows, goals = [], []
     for out_name, mp4, source_name in outputs:
         source = os.path.join(folder, source_name)
-        base_time = best[(out_name, "before")]
-        base_size = quality[(out_name, "before")][0]
-        base_cpu = least_cpu[(out_name, "before")]
-        base_ssim = None
-        for name, setting in settings:
-            size, codec, clip = quality[(out_name, name)]
-            ssim, psnr = compare(clip, source, start, opts.length)
-            base_ssim = ssim if base_ssim is None else base_ssim
-            offset = first_frame_offset(clip, source, start)
+        copy_key = (out_name, "copy cut")
+        copy_size = os.path.getsize(kept[copy_key])
+        for name, _, _ in ways:
             key = (out_name, name)
-            rows.append([out_name, name, codec, f"{best[key]:.1f}", f"{base_time / best[key]:.2f}x",
-                         f"{least_cpu[key]:.1f}", f"{base_cpu / least_cpu[key]:.2f}x", f"{size / 1e6:.2f}",
-                         f"{size / base_size:.2f}", f"{ssim:.4f}", f"{ssim - base_ssim:+.4f}",
-                         f"{psnr:.2f}", "yes" if offset == 0 else f"no ({offset:+d} frames)"])
+            clip = kept[key]
+            size = os.path.getsize(clip)
+            ssim, psnr = head_quality(clip, source, start, head_frames)
+            share = tail_equal_share(clip, source, start, opts.length, head_frames)
+            offset = first_frame_offset(clip, source, start)
+            hidden = hidden_frames(clip)
+            clean = decodes_cleanly(clip)
+            rows.append([out_name, name, video_codec(clip), f"{best[key]:.1f}", f"{best[key] / best[copy_key]:.2f}x",
+                         f"{least_cpu[key]:.1f}", f"{size / 1e6:.2f}", f"{size / copy_size:.2f}x",
+                         f"{psnr:.2f}", f"{ssim:.4f}", f"{100 * share:.1f} %", str(hidden),
+                         "yes" if offset == 0 and hidden == 0 else f"no ({offset:+d} frames, {hidden} hidden)"
+                         if hidden else f"no ({offset:+d} frames)", "yes" if clean else "NO"])
+            if name == "in steps":
+                ratio, size_ratio = best[key] / best[copy_key], size / copy_size
+                goals.append(f"{out_name}: time {ratio:.2f}x copy (goal <= 1.5: {'met' if ratio <= 1.5 else 'MISSED'}), "
+                             f"size {size_ratio:.2f}x (<= 1.15: {'met' if size_ratio <= 1.15 else 'MISSED'}), "
+                             f"tail {100 * share:.1f} % equal ({'met' if share == 1 else 'MISSED'}), "
+                             f"head PSNR {psnr:.2f} dB (>= 45: {'met' if psnr >= 45 else 'MISSED'}), "
+                             f"first frame at Start: {'met' if offset == 0 and hidden == 0 else 'MISSED'}, "
+                             f"decode errors: {'none' if clean else 'SOME'}")
     print(f"after:  {machine()}")
-    head = ["output", "setting", "codec", "time s", "speed", "cpu s", "cpu speed", "size MB", "size x", "SSIM",
-            "dSSIM", "PSNR dB", "first frame at Start"]
+    head = ["output", "way", "codec", "time s", "x copy", "cpu s", "size MB", "x copy", "head PSNR",
+            "head SSIM", "tail equal", "hidden", "first frame at Start", "clean"]
     widths = [max(len(str(r[i])) for r in rows + [head]) for i in range(len(head))]
     for r in [head] + rows:
         print("  ".join(str(c).ljust(w) for c, w in zip(r, widths)).rstrip())
-    for name, setting in settings:
-        print(f"{name}: " + (f'--downloader-args "{setting}"' if setting else "no encoder setting"))
+    for name, method, setting in ways:
+        if method == "re-encode":
+            print(f'{name}: --force-keyframes-at-cuts --downloader-args "{setting}"')
+    print("Goals of the cut in steps:")
+    for g in goals:
+        print("  " + g)
     server.shutdown()
 
 

@@ -185,6 +185,13 @@ inline void say_error(const std::string& text)
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), (DWORD)text.size(), &put, nullptr);
 }
 
+// Writes the bytes to standard output, as the real tools report.
+inline void say_out(const std::string& text)
+{
+    DWORD put = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), (DWORD)text.size(), &put, nullptr);
+}
+
 inline bool has_option(int argc, wchar_t** argv, const wchar_t* option)
 {
     for (int i = 1; i < argc; i++)
@@ -200,4 +207,63 @@ inline std::wstring option_value(int argc, wchar_t** argv, const wchar_t* option
         if (wcscmp(argv[i], option) == 0)
             return argv[i + 1];
     return L"";
+}
+
+// This run's number, 1 for the first, counted in the file counter_name next
+// to this exe (a test removes it to start over).
+inline int next_run_number(const wchar_t* counter_name)
+{
+    std::wstring path = own_folder() + L"\\" + counter_name;
+    std::string bytes;
+    int run = read_bytes(path, bytes) ? atoi(bytes.c_str()) + 1 : 1;
+    write_bytes(path, std::to_string(run), false);
+    return run;
+}
+
+// Appends our current folder and the arguments after argv[0], one a line
+// in UTF-8, and an empty line that ends the run.
+inline void record_run(const std::wstring& file, int argc, wchar_t** argv)
+{
+    wchar_t folder[MAX_PATH] = {0};
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    std::wstring text = std::wstring(L"cwd ") + folder + L"\n";
+    for (int i = 1; i < argc; i++)
+        text += std::wstring(argv[i]) + L"\n";
+    write_bytes(file, to_utf8(text + L"\n"), true);
+}
+
+// The n-th of the script's lines with word (the last one again past them),
+// or null when there is none.
+inline const ScriptLine* nth_line(const std::vector<ScriptLine>& script, const wchar_t* word, int n)
+{
+    const ScriptLine* found = nullptr;
+    for (const ScriptLine& s : script)
+        if (s.word == word && (found = &s, --n == 0))
+            break;
+    return found;
+}
+
+// What the fake ffmpeg and ffprobe do first on every run: read
+// "<tool>.script", count the run in "<tool>.count", and obey its "args
+// <file>" (record_run) and "sleep <ms>" lines. Returns the run's number.
+inline int start_counted_run(const std::wstring& tool, int argc, wchar_t** argv, std::vector<ScriptLine>& script)
+{
+    script = read_script((tool + L".script").c_str());
+    int run = next_run_number((tool + L".count").c_str());
+    for (const ScriptLine& s : script) {
+        if (s.word == L"args")
+            record_run(resolve_in(own_folder(), s.rest), argc, argv);
+        if (s.word == L"sleep")
+            Sleep((DWORD)_wtol(s.rest.c_str()));
+    }
+    return run;
+}
+
+// 1 when the script has "fail <run>" for this run.
+inline bool fails_in(const std::vector<ScriptLine>& script, int run)
+{
+    for (const ScriptLine& s : script)
+        if (s.word == L"fail" && _wtoi(s.rest.c_str()) == run)
+            return true;
+    return false;
 }

@@ -7,6 +7,9 @@
 //                         the file is replaced on every run
 //   cwd <file>            writes its current folder and "\n" (UTF-8), replaced
 //                         on every run
+//   temp <file>           writes the TEMP folder it was given to the file and
+//                         leaves a folder "_MEI<pid>" with a file in it
+//                         there, as yt-dlp.exe's one-file build does
 //   spawn <command line>  starts that program, which inherits our output
 //                         (as ffmpeg does), and writes "spawned <our pid>
 //                         <its pid>"
@@ -176,6 +179,16 @@ static void answer_lookup(int argc, wchar_t** argv, const std::vector<ScriptLine
                     to_utf8(L"{\"title\": " + as_json(field_value(script, L"title")) + L"}"), false);
 }
 
+static void unpack_into_temp(const std::wstring& record)
+{
+    wchar_t temp[MAX_PATH] = {0};
+    GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
+    write_bytes(record, to_utf8(temp), false);
+    std::wstring unpacked = std::wstring(temp) + L"\\_MEI" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(unpacked.c_str(), nullptr);
+    write_bytes(unpacked + L"\\python.dll", "unpacked", false);
+}
+
 int wmain(int argc, wchar_t** argv)
 {
     std::wstring here = own_folder();
@@ -205,6 +218,9 @@ int wmain(int argc, wchar_t** argv)
             replay(resolve_in(here, s.rest), 0, L"");
             return 1;
         }
+    for (const ScriptLine& s : script)
+        if (s.word == L"temp")
+            unpack_into_temp(resolve_in(here, s.rest));
     for (const ScriptLine& s : script)
         if (s.word == L"spawn")
             spawn(s.rest);

@@ -140,8 +140,9 @@ protected:
     }
 
     // Runs the job on its own thread, as the window does, and returns every
-    // message it posted once it has ended.
-    std::vector<CapturedMsg> run(const ClipJob& request)
+    // message it posted once it has ended. until_cancel: cancels the job as
+    // soon as it holds.
+    std::vector<CapturedMsg> run(const ClipJob& request, std::function<bool()> until_cancel = nullptr)
     {
         DeleteFileW((prog + L"\\args.txt").c_str());
         ClipJob* handed = (ClipJob*)malloc(sizeof(ClipJob));
@@ -152,8 +153,14 @@ protected:
             free(handed);
             return {};
         }
+        if (until_cancel) {
+            while (!until_cancel() && WaitForSingleObject(thread, 10) == WAIT_TIMEOUT) {
+            }
+            cancel_children();
+        }
         EXPECT_EQ(WaitForSingleObject(thread, JOB_WAIT_MS), (DWORD)WAIT_OBJECT_0);
         CloseHandle(thread);
+        reset_cancel();
         return capture_take();
     }
 
@@ -206,8 +213,7 @@ TEST_F(ClipJobTest, WorkedExampleReachesTheChildAsDesigned)
         L"--encoding", L"utf-8", L"-o", template_for(outdir), L"--ffmpeg-location", prog,
         L"--download-sections", L"*338.000-inf", L"-f",
         L"bv*[vcodec^=avc1][height<=1080]+ba[acodec^=mp4a]/bv*[height<=1080]+ba/b[height<=1080]",
-        L"--merge-output-format", L"mp4", L"--force-keyframes-at-cuts",
-        L"--downloader-args", YTDLP_EXACT_CUT_ENCODING, L"--cookies-from-browser", L"firefox"};
+        L"--merge-output-format", L"mp4", L"--cookies-from-browser", L"firefox"};
     EXPECT_EQ(received(), expected);
     EXPECT_EQ(read_lines(prog + L"\\cwd.txt"), TextLines{outdir}) << "yt-dlp runs in the job's folder";
 
@@ -244,10 +250,9 @@ TEST_F(ClipJobTest, SectionFormatAndContainerOptions)
           L"mp4"}},
         {"no audio without MP4 has no container option", [](ClipJob& j) { j.height = 480; j.noaudio = 1; },
          {L"*0-inf", L"-f", L"bv*[height<=480]"}},
-        {"exact cut brings its encoder speeds; cookies come last",
+        {"an exact cut fetches as a copy cut does; cookies come last",
          [](ClipJob& j) { j.exact = 1; wcscpy(j.cookies, L"chrome"); },
-         {L"*0-inf", L"-f", L"bv*+ba/b", L"--force-keyframes-at-cuts", L"--downloader-args",
-          YTDLP_EXACT_CUT_ENCODING, L"--cookies-from-browser", L"chrome"}},
+         {L"*0-inf", L"-f", L"bv*+ba/b", L"--cookies-from-browser", L"chrome"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -481,6 +486,150 @@ TEST_F(ClipJobTest, RecordedTranscriptsReachTheWindowInOrder)
         expect_done_last(messages, 0);
         EXPECT_TRUE(file_exists(outdir + L"\\Café – Ünïcode [Café – Ünïcode].mp4"));
     }
+}
+
+// An exact cut: the fake yt-dlp fetches "Clip [id].mp4", the fake ffprobe
+// describes it as the recorded H.264 section, the fake ffmpeg makes each step.
+class ExactCutTest : public ClipJobTest {
+protected:
+    const std::wstring FETCHED = L"Clip [abc123].mp4";
+    // What ffprobe says of the section (its packets, its streams) and then of the result.
+    const TextLines PROBES = {L"transcript " TEST_DATA_DIR L"/probe/h264-section.txt",
+                              L"transcript " TEST_DATA_DIR L"/probe/h264-section-streams.txt",
+                              L"transcript " TEST_DATA_DIR L"/probe/h264-result.txt"};
+
+    void SetUp() override
+    {
+        ClipJobTest::SetUp();
+        prepare();
+    }
+
+    void prepare()
+    {
+        CreateDirectoryW(outdir.c_str(), NULL);
+        ASSERT_TRUE(install_fake_ffmpeg(prog));
+        script({L"temp temp.txt", L"say [download] Destination: " + FETCHED, L"media " + FETCHED + L" 2048"});
+        tool_script(L"ffprobe", PROBES);
+        tool_script(L"ffmpeg", {});
+    }
+
+    // args first: a sleeping run is seen as soon as it has started.
+    void tool_script(const wchar_t* tool, TextLines lines)
+    {
+        lines.insert(lines.begin(), std::wstring(L"args ") + tool + L".args");
+        ASSERT_TRUE(write_lines(prog + L"\\" + tool + L".script", lines));
+        DeleteFileW((prog + L"\\" + tool + L".args").c_str());
+    }
+
+    std::vector<TextLines> runs_of(const wchar_t* tool) { return read_runs(prog + L"\\" + tool + L".args"); }
+
+    ClipJob exact_job() const
+    {
+        ClipJob request = job();
+        request.exact = 1;
+        request.start = 3.5;
+        request.end = 5.5;
+        request.clip_len = 2;
+        return request;
+    }
+
+    std::wstring ytdlp_temp() const
+    {
+        TextLines lines = read_lines(prog + L"\\temp.txt");
+        return lines.empty() ? L"" : lines[0];
+    }
+
+    TextLines folder_files() const
+    {
+        TextLines names;
+        WIN32_FIND_DATAW entry;
+        HANDLE find = FindFirstFileW((outdir + L"\\*").c_str(), &entry);
+        for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &entry))
+            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                names.push_back(entry.cFileName);
+        if (find != INVALID_HANDLE_VALUE)
+            FindClose(find);
+        return names;
+    }
+};
+
+TEST_F(ExactCutTest, StepsRunInOrderInTheJobFolderAndLeaveOneFile)
+{
+    std::vector<CapturedMsg> messages = run(exact_job());
+    expect_done_last(messages, 0);
+    Seen seen = sort_messages(messages);
+    EXPECT_EQ(seen.stages, (std::vector<std::wstring>{L"downloading…", L"processing…"}));
+    EXPECT_TRUE(std::is_sorted(seen.progress.begin(), seen.progress.end())) << "the bar never goes back";
+
+    // yt-dlp, ffprobe twice (packets, streams), the plan's line, then the steps, each echoed.
+    std::vector<std::wstring> order;
+    for (const std::wstring& line : seen.logs)
+        if (starts_with(line, L"$ ") || starts_with(line, L"[tarnvik] exact cut: "))
+            order.push_back(line.find(L"yt-dlp.exe") != std::wstring::npos    ? L"yt-dlp"
+                            : line.find(L"ffprobe.exe") != std::wstring::npos ? L"ffprobe"
+                            : line.find(L"ffmpeg.exe") != std::wstring::npos  ? L"ffmpeg"
+                                                                               : L"plan");
+    std::wstring log;
+    for (const std::wstring& line : seen.logs)
+        log += line + L"\n";
+    ASSERT_GE(order.size(), 5u) << log.c_str();
+    EXPECT_EQ(TextLines(order.begin(), order.begin() + 4), (TextLines{L"yt-dlp", L"ffprobe", L"ffprobe", L"plan"}));
+    std::vector<TextLines> ffmpeg_runs = runs_of(L"ffmpeg");
+    EXPECT_EQ(std::count(order.begin(), order.end(), L"ffmpeg"), (long)ffmpeg_runs.size());
+    for (const TextLines& args : runs_of(L"ffprobe"))
+        EXPECT_EQ(args.at(0), L"cwd " + outdir);
+    for (const TextLines& args : ffmpeg_runs)
+        EXPECT_EQ(args.at(0), L"cwd " + outdir);
+    EXPECT_TRUE(std::any_of(ffmpeg_runs.begin(), ffmpeg_runs.end(), [&](const TextLines& args) {
+        return args.back() == FETCHED;
+    })) << "the result keeps yt-dlp's name";
+    for (const std::wstring& line : seen.logs)
+        EXPECT_EQ(line.find(L"time=00:"), std::wstring::npos) << "ffmpeg's progress logged";
+
+    EXPECT_EQ(folder_files(), TextLines{FETCHED}) << "no intermediate file stays";
+    ASSERT_FALSE(ytdlp_temp().empty());
+    EXPECT_FALSE(folder_exists(ytdlp_temp())) << "yt-dlp's temporary folder stays behind";
+}
+
+TEST_F(ExactCutTest, CancelInEachStepEndsItAndRemovesTheJobFolder)
+{
+    const wchar_t* const tools[] = {L"yt-dlp", L"ffprobe", L"ffmpeg"};
+    for (const wchar_t* tool : tools) {
+        SCOPED_TRACE(tool);
+        prepare();
+        const std::wstring started = prog + L"\\" + tool + L".args";
+        if (wcscmp(tool, L"yt-dlp") == 0)
+            script({L"args yt-dlp.args", L"temp temp.txt", L"media " + FETCHED + L" 2048", L"sleep 60000"});
+        else
+            tool_script(tool, {L"sleep 60000"});
+        DeleteFileW(started.c_str());
+        std::vector<CapturedMsg> messages = run(exact_job(), [&] { return file_exists(started); });
+        expect_done_last(messages, RUN_CANCELLED);
+        EXPECT_FALSE(folder_exists(outdir));
+        EXPECT_FALSE(folder_exists(ytdlp_temp())) << "yt-dlp's temporary folder stays behind";
+    }
+}
+
+TEST_F(ExactCutTest, AFailedStepFallsBackToReencodingTheFetchedFile)
+{
+    tool_script(L"ffmpeg", {L"fail 1"});
+    std::vector<CapturedMsg> messages = run(exact_job());
+    expect_done_last(messages, 0);
+    Seen seen = sort_messages(messages);
+    long fallbacks = std::count_if(seen.logs.begin(), seen.logs.end(), [](const std::wstring& line) {
+        return line.find(L"re-encoding the whole section") != std::wstring::npos;
+    });
+    EXPECT_EQ(fallbacks, 1) << "one line says why";
+    long fetches = std::count_if(seen.logs.begin(), seen.logs.end(), [](const std::wstring& line) {
+        return starts_with(line, L"$ ") && line.find(L"yt-dlp.exe") != std::wstring::npos;
+    });
+    EXPECT_EQ(fetches, 1) << "never a second download";
+    std::vector<TextLines> ffmpeg_runs = runs_of(L"ffmpeg");
+    ASSERT_GE(ffmpeg_runs.size(), 2u);
+    const TextLines& reencode = ffmpeg_runs.back();
+    EXPECT_NE(std::find(reencode.begin(), reencode.end(), L"section.mp4"), reencode.end());
+    EXPECT_EQ(reencode.back(), FETCHED);
+    EXPECT_EQ(folder_files(), TextLines{FETCHED});
 }
 
 }  // namespace

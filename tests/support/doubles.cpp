@@ -142,6 +142,14 @@ bool install_fake_ytdlp(const std::wstring& folder)
     return copy_program(L"fake_ytdlp.exe", folder + L"\\yt-dlp.exe");
 }
 
+bool install_fake_ffmpeg(const std::wstring& folder)
+{
+    DeleteFileW((folder + L"\\ffmpeg.count").c_str());
+    DeleteFileW((folder + L"\\ffprobe.count").c_str());
+    return copy_program(L"fake_ffmpeg.exe", folder + L"\\ffmpeg.exe") &&
+           copy_program(L"fake_ffprobe.exe", folder + L"\\ffprobe.exe");
+}
+
 bool install_system_fakes()
 {
     DeleteFileW(SYSTEM_CURL_SCRIPT);

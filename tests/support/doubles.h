@@ -39,6 +39,9 @@ std::wstring system_folder_file(const wchar_t* name);
 
 // Copies fake_ytdlp.exe from beside the test as folder\yt-dlp.exe.
 bool install_fake_ytdlp(const std::wstring& folder);
+// Copies fake_ffmpeg.exe and fake_ffprobe.exe from beside the test as
+// folder\ffmpeg.exe and folder\ffprobe.exe, their run counts started over.
+bool install_fake_ffmpeg(const std::wstring& folder);
 // Copies fake_curl.exe and fake_tar.exe over curl.exe and tar.exe in the
 // system folder (of the test's Wine prefix) and removes their old scripts.
 bool install_system_fakes();

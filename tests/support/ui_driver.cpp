@@ -42,13 +42,16 @@ std::wstring ui_program_dir(const wchar_t* name)
 
 bool ui_install_tools(const std::wstring& dir, const wchar_t* skip)
 {
-    // Only yt-dlp ever runs in these tests; the others need only be found.
+    // A clip runs yt-dlp, ffprobe and ffmpeg; with one tool skipped, the
+    // others need only be found.
     static const wchar_t* const STAND_INS[] = {L"ffmpeg", L"ffprobe", L"deno"};
     if (!skip || wcscmp(skip, L"yt-dlp") != 0)
         if (!install_fake_ytdlp(dir))
             return false;
+    if (!skip)
+        return install_fake_ffmpeg(dir) && write_file(dir + L"\\deno.exe", "stand-in\n");
     for (const wchar_t* tool : STAND_INS)
-        if (!skip || wcscmp(skip, tool) != 0)
+        if (wcscmp(skip, tool) != 0)
             if (!write_file(dir + L"\\" + tool + L".exe", "stand-in\n"))
                 return false;
     return true;

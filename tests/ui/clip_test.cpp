@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cwchar>
 #include "support/programs.h"
+#include "jobs/clipjob.h"
 #include "text/hints.h"
 #include "ui_shared.h"
 
@@ -73,6 +74,7 @@ protected:
         take_opened_folders();
         DeleteFileW((app.dir + L"\\args.txt").c_str());
         DeleteFileW((app.dir + L"\\pace.txt").c_str());
+        DeleteFileW((app.dir + L"\\ffprobe.script").c_str());  // ffprobe then says nothing: no steps
     }
 
     void type_request(const wchar_t* url, const wchar_t* start, const wchar_t* end)
@@ -112,7 +114,13 @@ UiApp ClipTest::app;
 
 TEST_F(ClipTest, WholeJobShowsItsStagesAndReportsTheLargestMediaFile)
 {
-    const TextLines SCRIPT = {L"args args.txt", L"transcript " + transcript(L"merge-separate.txt"),
+    // ffprobe describes a recorded H.264 section and then the cut made of it.
+    const std::wstring probes = std::wstring(TEST_DATA_DIR) + L"\\probe\\";
+    ASSERT_TRUE(write_lines(app.dir + L"\\ffprobe.script", {L"transcript " + probes + L"h264-section.txt",
+                                                             L"transcript " + probes + L"h264-section-streams.txt",
+                                                             L"transcript " + probes + L"h264-result.txt"}));
+    ASSERT_TRUE(install_fake_ffmpeg(app.dir));
+    const TextLines SCRIPT = {L"args args.txt", L"temp temp.txt", L"transcript " + transcript(L"merge-separate.txt"),
                               std::wstring(L"media ") + TITLE + L".mp4 2621440",
                               std::wstring(L"media ") + TITLE + L".f1.m4a 900000",
                               std::wstring(L"media ") + TITLE + L".f0.mp4.part 9000000"};
@@ -132,8 +140,11 @@ TEST_F(ClipTest, WholeJobShowsItsStagesAndReportsTheLargestMediaFile)
         << view.statuses.back().c_str();
     EXPECT_EQ(view.positions.front(), 0);
     EXPECT_EQ(view.positions.back(), 1000);
-    // 11.98 s of ffmpeg's 12 s clip: the clip length reached the progress.
-    EXPECT_NE(std::find(view.positions.begin(), view.positions.end(), 998), view.positions.end());
+    // 11.98 s of ffmpeg's 12 s clip: the clip length reached the progress,
+    // in the download's share of the bar.
+    EXPECT_NE(std::find(view.positions.begin(), view.positions.end(), 998 * EXACT_FETCH_SHARE / 1000),
+              view.positions.end());
+    EXPECT_TRUE(std::is_sorted(view.positions.begin(), view.positions.end())) << "the bar never goes back";
     EXPECT_TRUE(ui_enabled(app, ID_CUT));
 
     std::vector<std::wstring> folders = job_folders(app.dir);
@@ -146,8 +157,11 @@ TEST_F(ClipTest, WholeJobShowsItsStagesAndReportsTheLargestMediaFile)
     EXPECT_EQ(arg_after(args, L"--download-sections"), L"*0.000-12.000");
     EXPECT_NE(arg_after(args, L"-f").find(L"[height<=1080]"), std::wstring::npos);
     EXPECT_EQ(arg_after(args, L"--merge-output-format"), L"mp4");
-    EXPECT_TRUE(has_arg(args, L"--force-keyframes-at-cuts"));
+    EXPECT_FALSE(has_arg(args, L"--force-keyframes-at-cuts")) << "an exact cut fetches as a copy cut";
     EXPECT_EQ(arg_after(args, L"--cookies-from-browser"), L"firefox");
+    std::vector<std::wstring> temp = read_lines(app.dir + L"\\temp.txt");
+    ASSERT_FALSE(temp.empty());
+    EXPECT_FALSE(folder_exists(temp[0])) << "yt-dlp's temporary folder stays behind";
 
     TextLines opened;
     ASSERT_TRUE(wait_for_opened_folder(opened, SHORT_TIMEOUT_MS));
@@ -162,9 +176,13 @@ TEST_F(ClipTest, WholeJobShowsItsStagesAndReportsTheLargestMediaFile)
     for (const std::wstring& line : log)
         EXPECT_EQ(line.find(L"time=00:"), std::wstring::npos) << "progress lines stay out of the log";
     EXPECT_NE(log.back().find(L"[tarnvik]"), 0u) << "a clip that worked needs no advice";
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::wstring& line) {
+        return line.rfind(L"[tarnvik] exact cut: re-encoding ", 0) == 0;
+    })) << "the exact cut was made in steps";
 
     // The same clip again, unpaced, for the README: a log without pace marks.
     ASSERT_TRUE(script_ytdlp(app.dir, SCRIPT));
+    DeleteFileW((app.dir + L"\\ffprobe.count").c_str());  // the same probes again
     ASSERT_TRUE(cut(L"https://example.com/watch?v=demo", L"0", L"0:12").ended);
     ASSERT_TRUE(wait_for_opened_folder(opened, SHORT_TIMEOUT_MS));
     // The look-up waited for the clip; the screenshot shows what it found.
@@ -228,7 +246,8 @@ TEST_F(ClipTest, NonzeroExitFailsEvenWithAFileWritten)
     JobView view = cut_paced(L"https://example.com/missing", L"", L"9");
     ASSERT_TRUE(view.ended);
     EXPECT_EQ(view.statuses.back(), FAILED_STATUS);
-    EXPECT_NE(std::find(view.positions.begin(), view.positions.end(), 500), view.positions.end());
+    EXPECT_NE(std::find(view.positions.begin(), view.positions.end(), 500 * EXACT_FETCH_SHARE / 1000),
+              view.positions.end());
     EXPECT_EQ(view.positions.back(), 0);
     std::vector<std::wstring> log = ui_log_lines(app);
     EXPECT_TRUE(contains_line(log, ERROR_LINE));
@@ -276,14 +295,16 @@ std::wstring job_of_last_run(const UiApp& app)
 // job folder holds a part file; returns the job folder.
 std::wstring start_long_job(const UiApp& app, const wchar_t* url)
 {
-    script_ytdlp(app.dir, {L"args args.txt", L"spawn " + quoted(bin_program(L"child.exe")) + L" sleep:120000",
+    script_ytdlp(app.dir, {L"args args.txt", L"temp temp.txt",
+                           L"spawn " + quoted(bin_program(L"child.exe")) + L" sleep:120000",
                            L"transcript progress.txt", L"media clip.mp4.part 5000", L"sleep 120000"});
     write_file(app.dir + L"\\progress.txt", "[download]  50.0% of 1.00MiB at 1.00MiB/s ETA 00:01\n");
     ui_set_text(app, ID_URL, url);
     ui_click(app, ID_CUT);
     std::wstring job;
     wait_until([&] { return !(job = job_of_last_run(app)).empty(); }, SHORT_TIMEOUT_MS);
-    wait_until([&] { return file_exists(job + L"\\clip.mp4.part") && ui_progress(app) == 500; }, SHORT_TIMEOUT_MS);
+    wait_until([&] { return file_exists(job + L"\\clip.mp4.part") && ui_progress(app) == 500 * EXACT_FETCH_SHARE / 1000; },
+               SHORT_TIMEOUT_MS);
     return job;
 }
 
@@ -313,6 +334,9 @@ TEST_F(ClipTest, CancelEndsEveryProcessOfTheJobAndRemovesOnlyItsFolder)
         CloseHandle(process);
     }
     EXPECT_EQ(job_folders(app.dir), folders_before);
+    std::vector<std::wstring> temp = read_lines(app.dir + L"\\temp.txt");
+    ASSERT_FALSE(temp.empty());
+    EXPECT_FALSE(folder_exists(temp[0])) << "the killed yt-dlp's temporary folder stays behind";
     EXPECT_EQ(last_ytdlp_args(app.dir).at(1), L"https://example.com/first") << "the press started no job";
     std::vector<std::wstring> log_after = ui_log_lines(app);
     ASSERT_GT(log_after.size(), log.size());
@@ -357,7 +381,7 @@ TEST_F(ClipTest, EscInTheLogCancelsARunningJobAndNeverClosesTheWindow)
 
 // yt-dlp has ended, but the window is still busy with its lines (a few
 // seconds' worth under Wine) when Cancel is pressed: the finished clip is
-// reported all the same.
+// reported all the same. A copy cut, so that yt-dlp is the job's last child.
 TEST_F(ClipTest, CancelArrivingAfterTheJobEndedChangesNothing)
 {
     std::string lines;
@@ -365,6 +389,8 @@ TEST_F(ClipTest, CancelArrivingAfterTheJobEndedChangesNothing)
         lines += "flood line " + std::to_string(i) + "\n";
     ASSERT_TRUE(write_file(app.dir + L"\\flood.txt", lines));
     ASSERT_TRUE(script_ytdlp(app.dir, {L"args args.txt", L"transcript flood.txt", L"media finished.mp4 1000"}));
+    ui_click(app, ID_EXACT);
+    ASSERT_FALSE(ui_checked(app, ID_EXACT));
     ui_set_text(app, ID_URL, L"https://example.com/quick");
     ui_click(app, ID_CUT);
     std::wstring media;
@@ -374,6 +400,7 @@ TEST_F(ClipTest, CancelArrivingAfterTheJobEndedChangesNothing)
     ASSERT_EQ(ui_text(app, ID_CUT), CANCEL_BUTTON) << "the window had caught up before the press";
     ui_click(app, ID_CUT);
     JobView view = watch_job(app, JOB_TIMEOUT_MS);
+    ui_click(app, ID_EXACT);
     ASSERT_TRUE(view.ended);
     EXPECT_EQ(view.statuses.front(), L"cancelling…");
     EXPECT_EQ(view.statuses.back(), L"done — finished.mp4 (0.0 MB)");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <algorithm>
+#include "jobs/clipjob.h"
 #include "ui_shared.h"
 
 namespace {
@@ -150,7 +151,8 @@ TEST_F(LookupWindowTest, TimesPastTheVideosEndAreRefusedAndAClipReusesTheLookup)
     EXPECT_EQ(job_folders(app.dir).size(), folders);
     EXPECT_FALSE(file_exists(app.dir + L"\\args.txt")) << "yt-dlp ran for a refused request";
 
-    // Without an End the clip runs to the video's end: 30 s of its 60 are half.
+    // Without an End the clip runs to the video's end: 30 s of its 60 are
+    // half of the download's share of the bar (Exact cut is ticked).
     ASSERT_TRUE(write_file(app.dir + L"\\time.txt", "size=  256kB time=00:00:30.00 bitrate= 69.9kbits/s speed=1x\n"));
     ASSERT_TRUE(script_ytdlp(app.dir, {L"args args.txt", L"transcript time.txt", L"delay 500", L"media clip.mp4 1000"}));
     ui_set_text(app, ID_START, L"1:00");
@@ -158,7 +160,8 @@ TEST_F(LookupWindowTest, TimesPastTheVideosEndAreRefusedAndAClipReusesTheLookup)
     ui_click(app, ID_CUT);
     JobView view = watch_job(app, JOB_TIMEOUT_MS);
     ASSERT_TRUE(view.ended);
-    EXPECT_NE(std::find(view.positions.begin(), view.positions.end(), 500), view.positions.end());
+    EXPECT_NE(std::find(view.positions.begin(), view.positions.end(), 500 * EXACT_FETCH_SHARE / 1000),
+              view.positions.end());
     TextLines args = last_ytdlp_args(app.dir);
     ASSERT_GE(args.size(), 3u);
     EXPECT_EQ(args[1], L"--load-info-json") << "the video was looked up again";
