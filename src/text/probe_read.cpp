@@ -8,6 +8,7 @@
 #include <cwchar>
 
 #include "text/arg_line.h"
+#include "text/hex.h"
 
 namespace {
 
@@ -115,17 +116,6 @@ int read_ratio(const Field* f, int* num, int* den)
     *num = (int)a;
     *den = (int)b;
     return 1;
-}
-
-int hex_digit(wchar_t c)
-{
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
 }
 
 // The extradata as ffprobe dumps it: "\n" (escaped), then lines of

@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "text/bounded.h"
+#include "text/hex.h"
 
 const wchar_t VIDEO_INFO_TEMPLATE[] = L"TARNVIK-VIDEO %(duration)s %(is_live)s %(title)+j";
 
@@ -12,17 +13,6 @@ namespace {
 
 const wchar_t MARKER[] = L"TARNVIK-VIDEO ";
 const wchar_t NOT_AVAILABLE[] = L"NA";  // yt-dlp's text for a field it does not know
-
-int hex_digit(wchar_t c)
-{
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
 
 // The four hex digits of a "\uXXXX" escape at p; -1 when they are not.
 long read_hex4(const wchar_t* p)
