@@ -145,6 +145,11 @@ void screenshot_after_a_clip(UiApp& app, const wchar_t* png)
 {
     EXPECT_TRUE(script_ytdlp(app.dir, {L"transcript " TEST_DATA_DIR L"\\transcripts\\merge-separate.txt",
                                        L"media Café – Ünïcode [Café – Ünïcode].mp4 2621440"}));
+    // ffprobe describes a recorded H.264 section, so the exact cut is made in steps.
+    const std::wstring probes = TEST_DATA_DIR L"\\probe\\";
+    EXPECT_TRUE(write_lines(app.dir + L"\\ffprobe.script", {L"transcript " + probes + L"h264-section.txt",
+                                                             L"transcript " + probes + L"h264-section-streams.txt",
+                                                             L"transcript " + probes + L"h264-result.txt"}));
     EXPECT_TRUE(script_lookup(app.dir, {L"field title Café – Ünïcode", L"field duration 40.0"}));
     ui_set_text(app, ID_URL, L"https://example.com/watch?v=demo");
     ui_set_text(app, ID_START, L"0");
