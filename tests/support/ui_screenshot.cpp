@@ -7,6 +7,10 @@
 
 typedef std::vector<unsigned char> Bytes;
 
+// How long a screenshot waits for the window's painting to settle: at most
+// SETTLE_TRIES grabs, SETTLE_POLL_MS apart.
+enum { SETTLE_TRIES = 20, SETTLE_POLL_MS = 100 };
+
 static unsigned long crc32_of(const unsigned char* data, size_t size, unsigned long crc)
 {
     crc = ~crc & 0xFFFFFFFFul;
@@ -199,8 +203,15 @@ bool ui_screenshot(HWND window, const std::wstring& png_path)
         return false;
     MapWindowPoints(window, nullptr, (POINT*)&rect, 2);
     // A text just set may not be painted yet: the screen holds what was.
+    // Another process paints its controls in its own time, so the picture
+    // counts once two grabs a moment apart agree.
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    Bytes rgb = grab_screen(rect);
+    Bytes rgb = grab_screen(rect), before;
+    for (int tries = 0; tries < SETTLE_TRIES && !rgb.empty() && rgb != before; tries++) {
+        Sleep(SETTLE_POLL_MS);
+        before = rgb;
+        rgb = grab_screen(rect);
+    }
     if (rgb.empty())
         return false;
     Bytes png = png_of(rect.right - rect.left, rect.bottom - rect.top, rgb);
