@@ -21,9 +21,7 @@ enum {
     // a time stays below 4e34 seconds: 35 digits, a full stop and three
     // decimals. A cut text would send yt-dlp a different section.
     SECTION_TIME_CAP = 48,
-    SECTION_CAP = 2 * SECTION_TIME_CAP + 4,  // "*", start, "-", end
-    REMOVE_TRIES = 5,
-    REMOVE_RETRY_MS = 200
+    SECTION_CAP = 2 * SECTION_TIME_CAP + 4  // "*", start, "-", end
 };
 
 const wchar_t MISSING_YTDLP_STATUS[] = L"yt-dlp missing — press \"Update tools\"";
@@ -152,18 +150,6 @@ void share_bar_up_to(ClipRun* clip, int to)
     router->bar_span = to > from ? to - from : 0;
 }
 
-// A scanner or the shell may hold a new file for a moment, hence the few
-// tries. 1 when the folder is gone.
-static int remove_with_retries(const wchar_t* folder)
-{
-    for (int tries = 1; !remove_folder(folder); tries++) {
-        if (tries == REMOVE_TRIES)
-            return 0;
-        Sleep(REMOVE_RETRY_MS);
-    }
-    return 1;
-}
-
 // yt-dlp's ffmpeg names the video's length as it opens it ("Duration:"),
 // the video's input first: an exact cut of a WebM section needs it.
 static void take_ytdlp_line(void* ctx, const wchar_t* line)
@@ -187,7 +173,7 @@ static unsigned long run_ytdlp(ClipRun* clip, wchar_t* line)
     int start_cause = code == RUN_FAILED ? cause_of_start_error(clip->start_error) : CAUSE_NONE;
     if (start_cause != CAUSE_NONE)
         clip->router.cause = start_cause;
-    if (own_temp && !remove_with_retries(temp))
+    if (own_temp && !remove_folder_patiently(temp))
         post_logf(L"[tarnvik] yt-dlp's temporary folder could not be removed: %ls", temp);
     return code;
 }
@@ -236,7 +222,7 @@ static unsigned long run_clip(ClipRun* clip)
 // yt-dlp wrote go with the job's own folder.
 static void remove_cancelled_job(const ClipJob* job)
 {
-    if (remove_with_retries(job->outdir))
+    if (remove_folder_patiently(job->outdir))
         post_log(L"[tarnvik] job cancelled — its folder and all yt-dlp wrote into it were removed");
     else
         post_logf(L"[tarnvik] job cancelled — its folder could not be removed: %ls", job->outdir);

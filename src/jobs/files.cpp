@@ -3,7 +3,11 @@
 #include "jobs/globals.h"
 #include "text/bounded.h"
 
-enum { TEMP_FOLDER_TRIES = 100 };
+enum {
+    TEMP_FOLDER_TRIES = 100,
+    REMOVE_TRIES = 5,
+    REMOVE_RETRY_MS = 200
+};
 
 int is_file(const wchar_t* path)
 {
@@ -88,6 +92,16 @@ int remove_folder(const wchar_t* folder)
         FindClose(find);
     }
     return RemoveDirectoryW(folder) || GetFileAttributesW(folder) == INVALID_FILE_ATTRIBUTES;
+}
+
+int remove_folder_patiently(const wchar_t* folder)
+{
+    for (int tries = 1; !remove_folder(folder); tries++) {
+        if (tries == REMOVE_TRIES)
+            return 0;
+        Sleep(REMOVE_RETRY_MS);
+    }
+    return 1;
 }
 
 int write_new_file(const wchar_t* path, const void* bytes, size_t length)

@@ -31,6 +31,9 @@ int is_dot_entry(const wchar_t* name);
 // Removes folder and everything in it, without starting a program. 1 when
 // the folder is gone afterwards (or was never there).
 int remove_folder(const wchar_t* folder);
+// remove_folder, tried again for a moment: a scanner, the shell or a child
+// that has just been ended may still hold a file in it. 1 when it is gone.
+int remove_folder_patiently(const wchar_t* folder);
 
 // Creates (or empties) path and writes length bytes to it, through to the
 // disk. 1 when all were written.

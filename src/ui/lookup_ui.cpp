@@ -18,9 +18,7 @@
 HWND g_lookup;
 
 enum {
-    SETTLE_MS = 700,  // typing pauses shorter than this; a paste is done by then
-    REMOVE_TRIES = 5,
-    REMOVE_RETRY_MS = 200
+    SETTLE_MS = 700  // typing pauses shorter than this; a paste is done by then
 };
 
 // The media addresses in yt-dlp's information expire after some hours on
@@ -256,6 +254,6 @@ void end_lookups()
 {
     cancel_running_lookup();
     // The stopped yt-dlp lets go of its files a moment after it ended.
-    for (int tries = 1; s_folder[0] && !remove_folder(s_folder) && tries < REMOVE_TRIES; tries++)
-        Sleep(REMOVE_RETRY_MS);
+    if (s_folder[0])
+        remove_folder_patiently(s_folder);
 }

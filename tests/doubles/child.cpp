@@ -17,6 +17,7 @@
 #include <string.h>
 #include <wchar.h>
 #include <string>
+#include "text/hex.h"
 
 static const size_t FLUSH_AT = 64 * 1024;
 static const DWORD EVENT_WAIT_MS = 60000;
@@ -31,17 +32,6 @@ static void write_bytes(DWORD which, const char* data, size_t len)
         data += wrote;
         len -= wrote;
     }
-}
-
-static int hex_digit(wchar_t c)
-{
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
 }
 
 static bool write_hex(DWORD which, const wchar_t* hex)
