@@ -31,7 +31,7 @@ build() {
 # Windows header: compile them once for Linux too.
 check_portable() {
     g++ -std=c++17 -Wall -Wextra -pedantic -Werror -fsyntax-only -Isrc \
-        src/text/*.cpp src/proc/progress.cpp src/proc/lines.cpp src/proc/curl_errors.cpp
+        src/text/*.cpp src/media/*.cpp
 }
 
 # Their tests that need no Windows header also run as a Linux program, where
@@ -39,7 +39,8 @@ check_portable() {
 test_portable() {
     mkdir -p "$BUILD"
     g++ -std=c++17 -Wall -Wextra -Isrc -o "$BUILD/text_tests_native" \
-        $(grep -L "windows.h" tests/text/*_test.cpp) src/text/*.cpp -lgtest -lgtest_main -pthread
+        $(grep -L "windows.h" tests/text/*_test.cpp tests/media/*_test.cpp) src/text/*.cpp src/media/*.cpp \
+        -lgtest -lgtest_main -pthread
     "$BUILD/text_tests_native" --gtest_brief=1
 }
 
@@ -87,7 +88,7 @@ check_release() {
 test_cut_native() {
     mkdir -p "$BUILD"
     g++ -std=c++17 -O1 -Wall -Wextra -Isrc -Itests/native -o "$BUILD/cut_tests_native" \
-        tests/native/run_cut.cpp tests/native/*_test.cpp src/text/*.cpp -lgtest -lgtest_main -pthread
+        tests/native/run_cut.cpp tests/native/*_test.cpp src/text/*.cpp src/media/*.cpp -lgtest -lgtest_main -pthread
     "$BUILD/cut_tests_native" --gtest_brief=1
 }
 

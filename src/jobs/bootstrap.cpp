@@ -6,17 +6,17 @@
 #include <string.h>
 #include <wchar.h>
 #include "jobs/download.h"
-#include "jobs/files.h"
-#include "jobs/globals.h"
-#include "jobs/locator.h"
 #include "jobs/messages.h"
 #include "jobs/run_logged.h"
-#include "jobs/sha256.h"
 #include "proc/runner.h"
 #include "proc/system.h"
 #include "proc/tools.h"
 #include "text/bounded.h"
 #include "text/cmdline.h"
+#include "win/files.h"
+#include "win/globals.h"
+#include "win/locator.h"
+#include "win/sha256.h"
 
 enum {
     REMOVAL_CAP = 292,  // "rmdir /s /q" and a quoted folder

@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 #include "jobs/download.h"
-#include "jobs/globals.h"
+#include "win/globals.h"
 
 // Thread routine (param unused). Downloads each missing tool; ends by
 // posting WM_APP_SETUP_DONE once (lParam SETUP_BY_FIRST_RUN).

@@ -5,16 +5,16 @@
 #include <stdlib.h>
 #include <wchar.h>
 #include "jobs/exact_cut.h"
-#include "jobs/files.h"
-#include "jobs/locator.h"
 #include "jobs/messages.h"
 #include "jobs/run_logged.h"
+#include "media/cut_plan.h"
 #include "proc/tools.h"
 #include "text/clipname.h"
 #include "text/cmdline.h"
-#include "text/cut_plan.h"
 #include "text/format.h"
 #include "text/hints.h"
+#include "win/files.h"
+#include "win/locator.h"
 
 enum {
     // The Start and End fields accept at most three fields of 31 digits, so

@@ -1,7 +1,7 @@
 // The clip worker: runs yt-dlp for one requested section.
 #pragma once
 #include <windows.h>
-#include "jobs/globals.h"
+#include "win/globals.h"
 
 enum { CLIP_URL_CAP = 2048, CLIP_COOKIES_CAP = 16 };
 // The share of the bar (tenths) the download fills in an exact cut.

@@ -2,17 +2,17 @@
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
-#include "jobs/files.h"
 #include "jobs/messages.h"
-#include "jobs/proxy.h"
 #include "jobs/run_logged.h"
-#include "jobs/sha256.h"
-#include "proc/curl_errors.h"
 #include "proc/runner.h"
 #include "proc/system.h"
 #include "proc/tools.h"
 #include "text/bounded.h"
 #include "text/cmdline.h"
+#include "text/curl_errors.h"
+#include "win/files.h"
+#include "win/proxy.h"
+#include "win/sha256.h"
 
 // Three of them span about five minutes, longer than a rebuilt release
 // takes to be back.
@@ -228,5 +228,11 @@ void begin_setup(SetupContext* context)
     DWORD length = GetTempPathW(PATH_CAP, context->temp);
     if (length == 0 || length >= PATH_CAP)
         context->temp[0] = L'\0';
-    read_system_proxy(context->proxy);
+    SystemProxy proxy = read_system_proxy(context->proxy);
+    if (proxy == PROXY_FIXED)
+        post_logf(L"[setup] using the proxy of Windows' Internet Options: %ls", context->proxy);
+    else if (proxy == PROXY_SCRIPT_ONLY)
+        post_log(L"[setup] Windows finds its proxy with an automatic configuration script, which curl cannot "
+                 L"use; if the downloads fail, download yt-dlp.exe, ffmpeg (with ffprobe) and deno in your "
+                 L"browser and put yt-dlp.exe, ffmpeg.exe, ffprobe.exe and deno.exe next to Tarnvik.exe.");
 }

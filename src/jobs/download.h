@@ -1,9 +1,9 @@
 // Downloads with the system's curl that end by themselves on any network,
 // and the check of each download against the SHA-256 its publisher lists.
 #pragma once
-#include "jobs/globals.h"
 #include "text/proxy.h"
 #include "text/sums.h"
+#include "win/globals.h"
 
 enum {
     TOOL_LINE_CAP = 4096,     // curl and tar command lines

@@ -3,12 +3,12 @@
 #include "jobs/exact_cut.h"
 #include <stdlib.h>
 #include <wchar.h>
-#include "jobs/files.h"
-#include "jobs/locator.h"
 #include "jobs/messages.h"
+#include "media/cut_plan.h"
 #include "proc/tools.h"
 #include "text/bounded.h"
-#include "text/cut_plan.h"
+#include "win/files.h"
+#include "win/locator.h"
 
 enum {
     CUT_FILES_CAP = CUT_MAX_STEPS * CUT_MAX_STEP_FILES,

@@ -1,5 +1,5 @@
 // The exact cut in steps, once yt-dlp has fetched the section as for a copy
-// cut: ffprobe reads the fetched file, the planner (text/cut_plan.h) decides
+// cut: ffprobe reads the fetched file, the planner (media/cut_plan.h) decides
 // how the clip is made, ffmpeg runs its steps and the result is checked.
 // Where the cut cannot be made soundly the section is re-encoded from the
 // file already fetched, said in one log line; it is never fetched again.

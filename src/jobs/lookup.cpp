@@ -3,13 +3,13 @@
 #include "jobs/lookup.h"
 #include <stdlib.h>
 #include <wchar.h>
-#include "jobs/files.h"
-#include "jobs/locator.h"
 #include "jobs/messages.h"
 #include "proc/runner.h"
 #include "proc/tools.h"
 #include "text/cmdline.h"
 #include "text/hints.h"
+#include "win/files.h"
+#include "win/locator.h"
 
 enum { LOOKUP_LINE_CAP = 8192 };
 

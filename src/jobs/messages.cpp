@@ -4,8 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
-#include "jobs/globals.h"
 #include "text/bounded.h"
+#include "win/globals.h"
 
 enum { LOGF_CAP = 1024, QUEUE_FULL_WAIT_MS = 1 };
 

@@ -2,8 +2,8 @@
 #include "jobs/router.h"
 #include <wchar.h>
 #include "jobs/messages.h"
-#include "proc/progress.h"
 #include "text/hints.h"
+#include "text/progress.h"
 
 struct StageWord {
     const wchar_t* marker;

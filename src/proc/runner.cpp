@@ -5,8 +5,8 @@
 #include <stdlib.h>
 #include <string.h>
 #include "proc/environment.h"
-#include "proc/lines.h"
 #include "text/bounded.h"
+#include "text/lines.h"
 
 enum { READ_CHUNK = 2048, WIDE_LINE_CAP = 4096, SYSTEM_TEXT_CAP = 512, GONE_POLLS = 400, GONE_POLL_MS = 5 };
 

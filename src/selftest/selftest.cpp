@@ -4,11 +4,11 @@
 #include <windows.h>
 #include <stdio.h>
 #include <wchar.h>
-#include "proc/progress.h"
 #include "jobs/run_logged.h"
 #include "proc/system.h"
 #include "text/cmdline.h"
 #include "text/format.h"
+#include "text/progress.h"
 #include "text/timecode.h"
 
 namespace {

@@ -8,9 +8,6 @@
 #include <stdlib.h>
 #include <wchar.h>
 #include "jobs/clipjob.h"
-#include "jobs/files.h"
-#include "jobs/globals.h"
-#include "jobs/locator.h"
 #include "jobs/messages.h"
 #include "jobs/update.h"
 #include "proc/runner.h"
@@ -20,6 +17,9 @@
 #include "text/timecode.h"
 #include "ui/rules.h"
 #include "ui/window.h"
+#include "win/files.h"
+#include "win/globals.h"
+#include "win/locator.h"
 
 volatile LONG g_busy = 0;
 

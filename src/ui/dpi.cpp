@@ -1,10 +1,10 @@
 // Display scaling with fallbacks for Windows 10 before 1607, the text size
 // the user chose, and the window's answer to a new DPI or text size.
 #include <wchar.h>
-#include "jobs/globals.h"
 #include "ui/dpi.h"
 #include "ui/resources.h"
 #include "ui/window.h"
+#include "win/globals.h"
 
 // The fixed-pitch font of the fields and the log is 13 pixels high at 96
 // DPI and grows with the DPI and the text size as the message font does.

@@ -4,8 +4,8 @@
 // next. The window also keeps the focused control while it is inactive,
 // takes Esc before any control sees it, and moves the focus off a control
 // before disabling it.
-#include "jobs/globals.h"
 #include "ui/window.h"
+#include "win/globals.h"
 
 static HWND s_focus;  // the control that had the focus when the window was left
 // A control disabled while it had the focus, and where the focus went then.

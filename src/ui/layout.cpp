@@ -2,11 +2,11 @@
 // starts out, and the footer line that tells which tools are present.
 #include <windows.h>
 #include <commctrl.h>
-#include "jobs/firefox.h"
-#include "jobs/globals.h"
 #include "ui/dpi.h"
 #include "ui/rules.h"
 #include "ui/window.h"
+#include "win/firefox.h"
+#include "win/globals.h"
 
 const wchar_t* const QUALITY_NAMES[QUALITY_COUNT] = {
     L"Best available", L"Up to 4K (2160p)", L"Up to 1080p", L"Up to 720p", L"Up to 480p", L"Audio only"};

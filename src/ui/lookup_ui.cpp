@@ -5,15 +5,15 @@
 #include <windows.h>
 #include <stdlib.h>
 #include <wchar.h>
-#include "jobs/files.h"
-#include "jobs/globals.h"
-#include "jobs/locator.h"
 #include "jobs/lookup.h"
 #include "proc/tools.h"
 #include "text/address_time.h"
 #include "text/hints.h"
 #include "ui/rules.h"
 #include "ui/window.h"
+#include "win/files.h"
+#include "win/globals.h"
+#include "win/locator.h"
 
 HWND g_lookup;
 

@@ -7,9 +7,6 @@
 #include <stdlib.h>
 #include <wchar.h>
 #include "jobs/bootstrap.h"
-#include "jobs/files.h"
-#include "jobs/globals.h"
-#include "jobs/locator.h"
 #include "jobs/messages.h"
 #include "proc/tools.h"
 #include "selftest/selftest.h"
@@ -17,6 +14,9 @@
 #include "ui/resources.h"
 #include "ui/rules.h"
 #include "ui/window.h"
+#include "win/files.h"
+#include "win/globals.h"
+#include "win/locator.h"
 
 // An environment value holds at most 32767 characters, so this always fits.
 enum { PATH_READ_CAP = 32768, PATH_NEW_CAP = 65536 };

@@ -4,11 +4,11 @@
 #include <windows.h>
 #include <stdlib.h>
 #include <wchar.h>
-#include "jobs/files.h"
-#include "jobs/locator.h"
-#include "jobs/toolversion.h"
 #include "proc/tools.h"
 #include "text/video_info.h"
+#include "win/files.h"
+#include "win/locator.h"
+#include "win/toolversion.h"
 
 // A taken name is rare (another job in the same millisecond); a thousand
 // taken in a row means the clips folder is not what it seems.

@@ -2,11 +2,11 @@
 // clip's length, the job folder's name, the finished file, the footer.
 #pragma once
 #include <cstddef>
-#include "jobs/files.h"
-#include "jobs/globals.h"
 #include "text/bounded.h"
 #include "text/ellipsis.h"
 #include "text/footer.h"
+#include "win/files.h"
+#include "win/globals.h"
 
 // 1 when url begins with "http://" or "https://" in any letter case.
 int is_http_url(const wchar_t* url);

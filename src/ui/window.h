@@ -2,8 +2,8 @@
 // and the handlers that WndProc dispatches to.
 #pragma once
 #include <windows.h>
-#include "jobs/globals.h"
 #include "text/video_info.h"
+#include "win/globals.h"
 
 enum {
     IDC_URL = 101,

@@ -5,10 +5,7 @@
 #include <commctrl.h>
 #include <stdlib.h>
 #include <wchar.h>
-#include "jobs/globals.h"
-#include "jobs/locator.h"
 #include "jobs/messages.h"
-#include "jobs/toolversion.h"
 #include "proc/runner.h"
 #include "proc/tools.h"
 #include "text/bounded.h"
@@ -16,6 +13,9 @@
 #include "text/hints.h"
 #include "ui/rules.h"
 #include "ui/window.h"
+#include "win/globals.h"
+#include "win/locator.h"
+#include "win/toolversion.h"
 
 enum { DONE_TEXT_CAP = 324 };
 

@@ -4,11 +4,11 @@
 #include <windows.h>
 #include <stdio.h>
 #include <string>
-#include "jobs/globals.h"
 #include "jobs/run_logged.h"
 #include "proc/runner.h"
 #include "support/capture.h"
 #include "support/programs.h"
+#include "win/globals.h"
 
 namespace {
 

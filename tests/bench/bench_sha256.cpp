@@ -4,8 +4,8 @@
 #include <windows.h>
 #include <stdio.h>
 #include <string>
-#include "jobs/sha256.h"
 #include "support/programs.h"
+#include "win/sha256.h"
 
 namespace {
 

@@ -10,7 +10,7 @@ Runs Debian's yt-dlp and ffmpeg the way Tarnvik's clip job does ("Up to
                  src/proc/tools.h, re-encoding the whole section (and one
                  "try" per --setting);
   "in steps"     the exact cut as it is now: the copy cut, then the steps
-                 Tarnvik's own planner (src/text/cut_*.cpp, built here into
+                 Tarnvik's own planner (src/media/cut_*.cpp, built here into
                  a small native program) plans for it: the head up to the
                  first key frame after Start re-encoded, the rest copied.
 Rounds are interleaved. It prints a table: wall time and processor time
@@ -240,8 +240,8 @@ def build_driver(cache):
     out = os.path.join(cache, "cut_steps")
     native = os.path.join(ROOT, "tests", "native")
     sources = ([os.path.join(native, "cut_steps.cpp"), os.path.join(native, "run_cut.cpp")]
-               + [os.path.join(ROOT, "src", "text", n) for n in sorted(os.listdir(os.path.join(ROOT, "src", "text")))
-                  if n.endswith(".cpp")])
+               + [os.path.join(ROOT, "src", room, n) for room in ("text", "media")
+                  for n in sorted(os.listdir(os.path.join(ROOT, "src", room))) if n.endswith(".cpp")])
     if not os.path.exists(out) or any(os.path.getmtime(s) > os.path.getmtime(out) for s in sources):
         log("building the planner's driver…")
         run_quiet(["g++", "-std=c++17", "-O2", "-I", os.path.join(ROOT, "src"), "-o", out] + sources)

@@ -11,7 +11,8 @@ DASH manifest with separate video and audio. For each round, in turn:
                 under the address shows the title that long after the
                 address has stood still for the window's settle time
   by address    a 10 s clip with the clip job's arguments ("Up to 1080p",
-                "Prefer MP4", "Exact cut", cookies "none"), the address given
+                "Prefer MP4", cookies "none": yt-dlp's part of the clip, which
+                an exact cut then works on locally), the address given
   from look-up  the same with "--load-info-json" and the look-up's file in
                 the address's place, as the clip job does after a look-up
 
@@ -126,12 +127,11 @@ def lookup_args(url, template):
             "-o", "video", "--print", template, "--encoding", "utf-8"]
 
 
-def clip_args(source, job, encoding, start, length):
+def clip_args(source, job, start, length):
     return ["yt-dlp", *source, "--no-playlist", "--newline", "--no-mtime", "--encoding", "utf-8",
             "-o", os.path.join(job, "%(title).80s [%(id)s].%(ext)s"), "--ffmpeg-location",
             os.path.dirname(shutil.which("ffmpeg")), "--download-sections", f"*{start:.3f}-{start + length:.3f}",
-            "-f", SELECTOR_MP4, "--merge-output-format", "mp4", "--force-keyframes-at-cuts",
-            "--downloader-args", encoding]
+            "-f", SELECTOR_MP4, "--merge-output-format", "mp4"]
 
 
 def fresh(folder):
@@ -150,7 +150,6 @@ def main():
     options = parser.parse_args()
     ensure_tools()
     template = wide_literal(source_constant("text/video_info.cpp", r"VIDEO_INFO_TEMPLATE\[\]\s*=([^;]*);").group(1))
-    encoding = wide_literal(source_constant("proc/tools.h", r"YTDLP_EXACT_CUT_ENCODING\[\]\s*=([^;]*);").group(1))
     settle_ms = int(source_constant("ui/lookup_ui.cpp", r"SETTLE_MS = (\d+)").group(1))
 
     work = tempfile.mkdtemp(prefix="tarnvik-lookup-bench.")
@@ -170,7 +169,7 @@ def main():
             info = os.path.join(lookup, "video.info.json")
             for name, source in (("by address", [url]), ("from look-up", ["--load-info-json", info])):
                 job = fresh(os.path.join(work, "job"))
-                times[name].append(timed(clip_args(source, job, encoding, options.start, options.length), job)[0])
+                times[name].append(timed(clip_args(source, job, options.start, options.length), job)[0])
                 if not any(f.endswith(".mp4") for f in os.listdir(job)):
                     sys.exit(f"{name}: no clip was made")
         server.shutdown()

@@ -6,11 +6,11 @@
 #include <algorithm>
 #include "jobs/bootstrap.h"
 #include "jobs/download.h"
-#include "jobs/files.h"
-#include "jobs/proxy.h"
-#include "jobs/globals.h"
 #include "jobs/messages.h"
 #include "jobs/update.h"
+#include "win/files.h"
+#include "win/globals.h"
+#include "win/proxy.h"
 #include <iostream>
 #include "proc/runner.h"
 #include "proc/tools.h"

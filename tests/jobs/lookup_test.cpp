@@ -5,7 +5,6 @@
 #include <windows.h>
 #include <stdlib.h>
 #include <wchar.h>
-#include "jobs/globals.h"
 #include "jobs/lookup.h"
 #include "jobs/messages.h"
 #include "jobs/run_logged.h"
@@ -15,6 +14,7 @@
 #include "support/programs.h"
 #include "support/scratch.h"
 #include "support/ui_driver.h"
+#include "win/globals.h"
 
 namespace {
 

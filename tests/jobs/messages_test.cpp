@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
-#include "jobs/globals.h"
 #include "jobs/messages.h"
-#include "text/hints.h"
 #include "support/capture.h"
+#include "text/hints.h"
+#include "win/globals.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "media/avcc.h"
 #include "run_cut.h"
-#include "text/avcc.h"
 
 namespace {
 

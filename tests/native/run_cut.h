@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "text/cut_plan.h"
+#include "media/cut_plan.h"
 
 struct CutRun {
     int ok;                          // a result was made (and, unless fallen back, checked)

@@ -1,8 +1,8 @@
 // The stand-in main window: a message-only window pumped by its own thread,
 // so workers can post to it while the test thread waits and checks.
-#include "support/capture.h"
-#include "jobs/globals.h"
 #include "jobs/messages.h"
+#include "support/capture.h"
+#include "win/globals.h"
 #include <stdio.h>
 #include <stdlib.h>
 

@@ -2,9 +2,9 @@
 #include "support/doubles.h"
 #include <windows.h>
 #include <ctype.h>
-#include "jobs/sha256.h"
 #include "proc/tools.h"
 #include "support/programs.h"
+#include "win/sha256.h"
 
 const wchar_t SYSTEM_CURL_SCRIPT[] = L"C:\\Windows\\System32\\curl.script";
 const wchar_t SYSTEM_TAR_SCRIPT[] = L"C:\\Windows\\System32\\tar.script";

@@ -6,8 +6,8 @@
 #include <commctrl.h>
 #include <algorithm>
 #include <cwchar>
-#include "support/programs.h"
 #include "jobs/clipjob.h"
+#include "support/programs.h"
 #include "text/hints.h"
 #include "ui_shared.h"
 

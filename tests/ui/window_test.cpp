@@ -6,9 +6,9 @@
 #include <commctrl.h>
 #include <algorithm>
 #include <cwchar>
-#include "jobs/globals.h"
 #include "ui/window.h"
 #include "ui_shared.h"
+#include "win/globals.h"
 
 namespace {
 

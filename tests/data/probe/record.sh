@@ -3,8 +3,8 @@
 # 3.5 s to 5.5 s of a generated video (H.264 with B-frames, a key frame every
 # 2 s, AAC audio), copied out as yt-dlp's ffmpeg does (its packets, then its
 # streams' extradata), and on the exact cut made of it by the planner's
-# steps, asked exactly as the exact cut asks (src/text/probe_read.cpp,
-# src/text/cut_steps.cpp).
+# steps, asked exactly as the exact cut asks (src/media/probe_read.cpp,
+# src/media/cut_steps.cpp).
 set -eu
 cd "$(dirname "$0")"
 tmp=$(mktemp -d)

@@ -1,6 +1,6 @@
 // Progress-line recognisers. They run on every output line, so each is a
 // few linear scans with no allocation.
-#include "proc/progress.h"
+#include "text/progress.h"
 
 #include <cwchar>
 #include <cwctype>

@@ -1,7 +1,7 @@
 // Reads ffprobe's "compact" output: one section per line, "packet|pts=…|…",
 // "stream|codec_name=…|…", "format|format_name=…|…". Values escape "\", "|"
 // and line ends with a backslash, as ffprobe's compact writer does.
-#include "text/probe_read.h"
+#include "media/probe_read.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "jobs/toolversion.h"
+#include "win/toolversion.h"
 #include <windows.h>
 #include <stdlib.h>
 #include "text/bounded.h"

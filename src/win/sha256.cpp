@@ -1,4 +1,4 @@
-#include "jobs/sha256.h"
+#include "win/sha256.h"
 #include <windows.h>
 #include <bcrypt.h>
 

@@ -1,7 +1,7 @@
-#include "jobs/files.h"
+#include "win/files.h"
 #include <wchar.h>
-#include "jobs/globals.h"
 #include "text/bounded.h"
+#include "win/globals.h"
 
 enum {
     TEMP_FOLDER_TRIES = 100,

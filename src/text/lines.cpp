@@ -1,6 +1,6 @@
 // Line assembly for child output. Works on bytes only, so any byte source
 // (a pipe, a test buffer) cuts lines the same way.
-#include "proc/lines.h"
+#include "text/lines.h"
 
 void lines_reset(LineAssembly* la)
 {

@@ -12,7 +12,9 @@ typedef decltype(&WinHttpGetIEProxyConfigForCurrentUser) ProxyConfigReader;
 // hands out its strings as GlobalAlloc'ed copies, as Windows does.
 extern ProxyConfigReader g_proxy_config_reader;
 
-// The proxy for HTTPS into proxy, empty when there is none. Logs the proxy
-// taken, or, when only an automatic configuration script is set, that curl
-// cannot use it and how to put the tools in place by hand.
-void read_system_proxy(wchar_t (&proxy)[PROXY_CAP]);
+// What the Internet Options say of the proxy: none, a fixed proxy, or only
+// an automatic configuration script, which curl cannot use.
+enum SystemProxy { PROXY_NONE = 0, PROXY_FIXED = 1, PROXY_SCRIPT_ONLY = 2 };
+
+// The proxy for HTTPS into proxy, empty when there is none.
+SystemProxy read_system_proxy(wchar_t (&proxy)[PROXY_CAP]);

@@ -3,7 +3,7 @@
 // then a PPS count and the PPS the same way. The ids are the first
 // Exp-Golomb numbers of each set: after profile, constraints and level in
 // an SPS, at the very start of a PPS.
-#include "text/avcc.h"
+#include "media/avcc.h"
 
 namespace {
 

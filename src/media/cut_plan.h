@@ -19,7 +19,7 @@
 #pragma once
 #include <cstddef>
 
-#include "text/probe_read.h"
+#include "media/probe_read.h"
 
 enum {
     CUT_NAME_CAP = 32,      // an intermediate file's name

@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <cstddef>
-#include "jobs/globals.h"
+#include "win/globals.h"
 
 // 1 when path names an existing file (not a folder).
 int is_file(const wchar_t* path);

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
-#include "jobs/firefox.h"
 #include "support/scratch.h"
+#include "win/firefox.h"
 
 TEST(FirefoxCookies, OnlyAProfileThatHoldsACookieStoreCounts)
 {

@@ -1,5 +1,5 @@
 // The program-wide state declared in globals.h.
-#include "jobs/globals.h"
+#include "win/globals.h"
 
 HWND g_main = NULL;
 wchar_t g_appdir[PATH_CAP];

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "proc/lines.h"
+#include "text/lines.h"
 
 namespace {
 

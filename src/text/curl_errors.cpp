@@ -1,4 +1,4 @@
-#include "proc/curl_errors.h"
+#include "text/curl_errors.h"
 
 #include <cwchar>
 

@@ -2,8 +2,8 @@
 // test vectors.
 #include <gtest/gtest.h>
 #include <string>
-#include "jobs/sha256.h"
 #include "support/scratch.h"
+#include "win/sha256.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // find_tool: the program folder first, then the system's program search.
-#include "jobs/locator.h"
+#include "win/locator.h"
 #include <windows.h>
 #include <wchar.h>
-#include "jobs/files.h"
-#include "jobs/globals.h"
+#include "win/files.h"
+#include "win/globals.h"
 
 enum { TOOL_FILE_CAP = 64 };
 

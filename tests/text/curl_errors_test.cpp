@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "proc/curl_errors.h"
+#include "text/curl_errors.h"
 
 // The older unnamed form, a revoked certificate and other TLS failures go
 // through the tool set-up's own tests.

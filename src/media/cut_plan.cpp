@@ -15,13 +15,13 @@
 //     when End is blank), so the last frame is the last one of the
 //     source's frame grid before End, which places the first frame's
 //     source time and with it Start.
-#include "text/cut_plan.h"
+#include "media/cut_plan.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <cwchar>
 
-#include "text/avcc.h"
+#include "media/avcc.h"
 #include "text/bounded.h"
 
 namespace {

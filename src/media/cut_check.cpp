@@ -1,6 +1,6 @@
 // The result's own check: ffprobe's view of the joined file against what
 // the plan expects of it.
-#include "text/cut_plan.h"
+#include "media/cut_plan.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // A version resource numbered as the real yt-dlp.exe's is, and none at all.
 #include <gtest/gtest.h>
-#include "jobs/toolversion.h"
 #include "support/programs.h"
+#include "win/toolversion.h"
 
 TEST(ToolVersion, ReadsTheReleaseOrNothing)
 {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "proc/progress.h"
+#include "text/progress.h"
 
 namespace {
 

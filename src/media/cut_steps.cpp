@@ -1,7 +1,7 @@
 // The exact cut's command lines, one per step (cut_plan.h). Every ffmpeg
 // step runs quietly but for errors and its progress line, never reads
 // standard input, and overwrites what an earlier try left.
-#include "text/cut_plan.h"
+#include "media/cut_plan.h"
 
 #include <cwchar>
 

@@ -1,9 +1,9 @@
 // find_tool: the program folder before PATH, folders skipped, misses cleared.
 #include <gtest/gtest.h>
 #include <string>
-#include "jobs/globals.h"
-#include "jobs/locator.h"
 #include "support/programs.h"
+#include "win/globals.h"
+#include "win/locator.h"
 
 namespace {
 

@@ -1,5 +1,4 @@
-#include "jobs/proxy.h"
-#include "jobs/messages.h"
+#include "win/proxy.h"
 
 ProxyConfigReader g_proxy_config_reader = NULL;
 
@@ -36,19 +35,19 @@ static void free_config(WINHTTP_CURRENT_USER_IE_PROXY_CONFIG* config)
         GlobalFree(config->lpszProxyBypass);
 }
 
-void read_system_proxy(wchar_t (&proxy)[PROXY_CAP])
+SystemProxy read_system_proxy(wchar_t (&proxy)[PROXY_CAP])
 {
     proxy[0] = L'\0';
     ProxyConfigReader reader = config_reader();
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config;
     ZeroMemory(&config, sizeof config);
     if (!reader || !reader(&config))
-        return;
+        return PROXY_NONE;
+    SystemProxy found = PROXY_NONE;
     if (https_proxy_of(config.lpszProxy, proxy, PROXY_CAP))
-        post_logf(L"[setup] using the proxy of Windows' Internet Options: %ls", proxy);
+        found = PROXY_FIXED;
     else if (config.lpszAutoConfigUrl && config.lpszAutoConfigUrl[0])
-        post_log(L"[setup] Windows finds its proxy with an automatic configuration script, which curl cannot "
-                 L"use; if the downloads fail, download yt-dlp.exe, ffmpeg (with ffprobe) and deno in your "
-                 L"browser and put yt-dlp.exe, ffmpeg.exe, ffprobe.exe and deno.exe next to Tarnvik.exe.");
+        found = PROXY_SCRIPT_ONLY;
     free_config(&config);
+    return found;
 }

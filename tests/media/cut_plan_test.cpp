@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "text/avcc.h"
-#include "text/cut_plan.h"
-#include "text/probe_read.h"
+#include "media/avcc.h"
+#include "media/cut_plan.h"
+#include "media/probe_read.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "jobs/firefox.h"
+#include "win/firefox.h"
 #include <windows.h>
 #include <wchar.h>
-#include "jobs/files.h"
-#include "jobs/globals.h"
 #include "text/bounded.h"
+#include "win/files.h"
+#include "win/globals.h"
 
 struct ProfileRoot {
     const wchar_t* variable;  // the environment variable the folder lies in
