@@ -4,6 +4,7 @@
 #include "jobs/clipjob.h"
 #include <stdlib.h>
 #include <wchar.h>
+#include "jobs/clip_run.h"
 #include "jobs/exact_cut.h"
 #include "jobs/messages.h"
 #include "jobs/run_logged.h"
@@ -125,29 +126,6 @@ static void cut_to_folder(wchar_t* path)
         slash[1] = L'\0';
     else
         slash[0] = L'\0';
-}
-
-unsigned long run_clip_child(ClipRun* clip, wchar_t* line, const wchar_t* temp_folder, ChildLineHandler on_line,
-                             void* ctx)
-{
-    if (!cancel_requested())
-        echo_command(line);
-    if (!on_line) {
-        on_line = route_child_line;
-        ctx = &clip->router;
-    }
-    ChildRun run = {line, clip->job->outdir, temp_folder, NULL, on_line, ctx};
-    return run_child(&run, &clip->start_error);
-}
-
-void share_bar_up_to(ClipRun* clip, int to)
-{
-    LineRouter* router = &clip->router;
-    int from = router->bar_from + router->bar_span;
-    if (router->bar_last > from)
-        from = router->bar_last;
-    router->bar_from = from;
-    router->bar_span = to > from ? to - from : 0;
 }
 
 // yt-dlp's ffmpeg names the video's length as it opens it ("Duration:"),
