@@ -1,4 +1,5 @@
-// The clip worker: runs yt-dlp for one requested section.
+// The clip worker: runs yt-dlp for one requested section and, with Exact
+// cut, the steps that make the clip from it (exact_cut.h).
 #pragma once
 #include <windows.h>
 #include "win/globals.h"

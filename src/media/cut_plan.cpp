@@ -339,13 +339,23 @@ void cut_section_name(const wchar_t* fetched, wchar_t (&out)[CUT_NAME_CAP])
         format_text(out, L"%ls", SECTION_NO_EXTENSION);
 }
 
-int plan_cut(const ProbeResult* probe, const CutRequest* request, const wchar_t* section, CutPlan* plan)
+namespace {
+
+// Where the clip begins in the section: its first shown frame, and the
+// first key frame after it (the seam; -1 when none was kept).
+struct StartPlace {
+    long long first_pts;
+    int seam;
+    long long seam_pts;
+};
+
+// Each planning step below returns 1 to go on, or 0 when it has decided the
+// plan (as fetched, or the fallback) and plan_cut returns at once.
+
+// What the section is: audio only, its container, codec, encoder settings
+// and frame length.
+int read_section(const ProbeResult* probe, const CutRequest* request, CutPlan* plan)
 {
-    *plan = CutPlan{};
-    format_text(plan->section, L"%ls", section);
-    plan->parameter_set_id = -1;
-    plan->with_audio = !request->no_audio && probe->has_audio;
-    plan->audio_from_section = 1;
     if (request->audio_only || !probe->has_video)
         return as_fetched(plan, L"audio only — the fetched section is the clip, its audio copied from Start");
     format_text(plan->codec, L"%ls", probe->codec);
@@ -358,23 +368,37 @@ int plan_cut(const ProbeResult* probe, const CutRequest* request, const wchar_t*
     take_encoder_settings(probe, plan);
     if (!take_frame_length(probe, plan))
         return fall_back(plan, L"the video's frame rate is unknown");
+    return 1;
+}
+
+// Where Start lies in the section, and the key frame after it.
+int place_start_in_section(const ProbeResult* probe, const CutRequest* request, CutPlan* plan, StartPlace* place)
+{
     double start = 0;
     plan->start_known = place_start(probe, request, plan, &start);
     if (!plan->start_known)
         return as_fetched(plan, L"Start could not be placed in the fetched section (End blank and the "
                                 L"video's length unknown) — the clip begins at the key frame before Start");
-    const long long first_pts = first_shown_from(probe, plan, start);
-    if (first_pts == PROBE_NO_TIME)
+    place->first_pts = first_shown_from(probe, plan, start);
+    if (place->first_pts == PROBE_NO_TIME)
         return fall_back(plan, L"the section holds no frame after Start");
-    plan->start_in_file = seconds_of(plan, first_pts);
+    plan->start_in_file = seconds_of(plan, place->first_pts);
     plan->end_in_file = probe->last_end == PROBE_NO_TIME ? plan->start_in_file : seconds_of(plan, probe->last_end);
     plan->audio_from_section = plan->start_in_file < plan->frame_seconds / 2;
 
-    const int seam = find_seam(probe, plan, plan->start_in_file);
-    if (seam < 0 && probe->keys_after_kept > 0)
+    place->seam = find_seam(probe, plan, plan->start_in_file);
+    if (place->seam < 0 && probe->keys_after_kept > 0)
         return fall_back(plan, L"the first key frame after Start lies too far into the section");
-    const long long seam_pts = seam < 0 ? PROBE_NO_TIME : probe->packets[seam].pts;
-    count_head(probe, plan, plan->start_in_file, seam_pts);
+    place->seam_pts = place->seam < 0 ? PROBE_NO_TIME : probe->packets[place->seam].pts;
+    count_head(probe, plan, plan->start_in_file, place->seam_pts);
+    return 1;
+}
+
+// Which way the cut goes: the whole clip re-encoded (no key frame after
+// Start), the source's frames alone (Start on a key frame), or a head
+// re-encoded up to the seam; only H.264 (not in Matroska) and VP9 are cut so.
+int choose_way(const ProbeResult* probe, CutPlan* plan, const StartPlace* place)
+{
     const int vp9 = std::wcscmp(probe->codec, L"vp9") == 0;
     if (!plan->h264 && !vp9) {
         wchar_t why[CUT_REASON_CAP];
@@ -384,29 +408,57 @@ int plan_cut(const ProbeResult* probe, const CutRequest* request, const wchar_t*
     }
     if (plan->h264 && plan->matroska)
         return fall_back(plan, L"H.264 in Matroska is not cut in steps");
-
-    if (seam < 0) {
+    if (place->seam < 0) {
         plan->mode = CUT_WHOLE_HEAD;
         plan->seam_in_file = plan->end_in_file;
-    } else {
-        if (seam_is_open(probe, seam))
-            return fall_back(plan, L"the key frame after Start opens a group of pictures that reaches back");
-        const ProbePacket& key = probe->packets[seam];
-        plan->seam_in_file = seconds_of(plan, key.pts);
-        plan->seam_dts_in_file = seconds_of(plan, key.dts == PROBE_NO_TIME ? key.pts : key.dts);
-        plan->reorder_ticks = key.dts == PROBE_NO_TIME || key.dts > key.pts ? 0 : key.pts - key.dts;
-        plan->mode = plan->head_frames == 0 ? CUT_NO_HEAD : CUT_SMART;
-        if (plan->mode == CUT_NO_HEAD && probe->discarded == 0 && plan->audio_from_section &&
-            plan->head_first_frame == 0)
-            return as_fetched(plan, L"Start is on a key frame — the fetched section is the clip");
+        return 1;
     }
-    if (plan->h264 && plan->mode != CUT_NO_HEAD && !take_h264_settings(probe, plan))
+    if (seam_is_open(probe, place->seam))
+        return fall_back(plan, L"the key frame after Start opens a group of pictures that reaches back");
+    const ProbePacket& key = probe->packets[place->seam];
+    plan->seam_in_file = seconds_of(plan, key.pts);
+    plan->seam_dts_in_file = seconds_of(plan, key.dts == PROBE_NO_TIME ? key.pts : key.dts);
+    plan->reorder_ticks = key.dts == PROBE_NO_TIME || key.dts > key.pts ? 0 : key.pts - key.dts;
+    plan->mode = plan->head_frames == 0 ? CUT_NO_HEAD : CUT_SMART;
+    if (plan->mode == CUT_NO_HEAD && probe->discarded == 0 && plan->audio_from_section &&
+        plan->head_first_frame == 0)
+        return as_fetched(plan, L"Start is on a key frame — the fetched section is the clip");
+    return 1;
+}
+
+// An H.264 head takes the source's encoder settings, and one joined to the
+// source's frames needs parameter-set ids of its own and evenly timed frames.
+int h264_head_can_join(const ProbeResult* probe, CutPlan* plan, const StartPlace* place)
+{
+    if (!plan->h264 || plan->mode == CUT_NO_HEAD)
+        return 1;
+    if (!take_h264_settings(probe, plan))
         return 0;
-    if (plan->h264 && plan->mode == CUT_SMART && !take_parameter_set_id(probe, plan))
+    if (plan->mode != CUT_SMART)
+        return 1;
+    if (!take_parameter_set_id(probe, plan))
         return 0;
-    if (plan->h264 && plan->mode == CUT_SMART &&
-        !head_is_evenly_timed(probe, plan, first_pts, seam_pts))
+    if (!head_is_evenly_timed(probe, plan, place->first_pts, place->seam_pts))
         return fall_back(plan, L"the frames before the key frame after Start are not evenly timed");
+    return 1;
+}
+
+}  // namespace
+
+// The order of the steps is the rule: what the section is, where Start
+// lies in it, which way the cut goes, and whether an H.264 head can be
+// joined; the first step that decides the plan ends it.
+int plan_cut(const ProbeResult* probe, const CutRequest* request, const wchar_t* section, CutPlan* plan)
+{
+    *plan = CutPlan{};
+    format_text(plan->section, L"%ls", section);
+    plan->parameter_set_id = -1;
+    plan->with_audio = !request->no_audio && probe->has_audio;
+    plan->audio_from_section = 1;
+    StartPlace place;
+    if (!read_section(probe, request, plan) || !place_start_in_section(probe, request, plan, &place) ||
+        !choose_way(probe, plan, &place) || !h264_head_can_join(probe, plan, &place))
+        return 0;
     return schedule(plan);
 }
 

@@ -206,10 +206,39 @@ void read_packet(ProbeResult* probe, const wchar_t* fields)
         probe->keys_after_kept += packet.key;
 }
 
+// How each field of the video stream is taken into the record.
+struct StreamField {
+    const wchar_t* key;
+    void (*take)(const Field* f, ProbeResult* probe);
+};
+
+const StreamField STREAM_FIELDS[] = {
+    {L"codec_name", [](const Field* f, ProbeResult* p) { copy_word(f, p->codec); }},
+    {L"profile", [](const Field* f, ProbeResult* p) { copy_word(f, p->profile); }},
+    {L"level", [](const Field* f, ProbeResult* p) { p->level = (int)integer_or(f, -99); }},
+    {L"pix_fmt", [](const Field* f, ProbeResult* p) { copy_word(f, p->pix_fmt); }},
+    {L"width", [](const Field* f, ProbeResult* p) { p->width = (int)integer_or(f, 0); }},
+    {L"height", [](const Field* f, ProbeResult* p) { p->height = (int)integer_or(f, 0); }},
+    {L"sample_aspect_ratio", [](const Field* f, ProbeResult* p) { read_ratio(f, &p->sar_num, &p->sar_den); }},
+    {L"color_range", [](const Field* f, ProbeResult* p) { copy_word(f, p->color_range); }},
+    {L"color_space", [](const Field* f, ProbeResult* p) { copy_word(f, p->color_space); }},
+    {L"color_transfer", [](const Field* f, ProbeResult* p) { copy_word(f, p->color_transfer); }},
+    {L"color_primaries", [](const Field* f, ProbeResult* p) { copy_word(f, p->color_primaries); }},
+    {L"r_frame_rate", [](const Field* f, ProbeResult* p) { read_ratio(f, &p->rate_num, &p->rate_den); }},
+    {L"time_base", [](const Field* f, ProbeResult* p) { read_ratio(f, &p->tb_num, &p->tb_den); }},
+    {L"extradata", [](const Field* f, ProbeResult* p) { read_extradata(f, p); }},
+};
+enum { STREAM_FIELD_COUNT = sizeof STREAM_FIELDS / sizeof STREAM_FIELDS[0] };
+
 // ffprobe writes a stream's fields in its own order, not in the order
-// asked for: first find which stream the line is about.
+// asked for, so which stream a line is about is known only at its end: the
+// fields the table knows are noted in one pass and taken if it is the
+// first video stream.
 void read_stream(ProbeResult* probe, const wchar_t* fields)
 {
+    Field noted[STREAM_FIELD_COUNT];
+    const StreamField* takes[STREAM_FIELD_COUNT];
+    int noted_count = 0;
     Field f, type = {L"", 0, L"", 0};
     long long index = -1;
     for (const wchar_t* p = fields; next_field(&p, &f);) {
@@ -217,42 +246,20 @@ void read_stream(ProbeResult* probe, const wchar_t* fields)
             index = integer_or(&f, -1);
         else if (is_key(&f, L"codec_type"))
             type = f;
+        for (const StreamField& field : STREAM_FIELDS) {
+            if (is_key(&f, field.key) && noted_count < STREAM_FIELD_COUNT) {
+                noted[noted_count] = f;
+                takes[noted_count++] = &field;
+            }
+        }
     }
     if (is_value(&type, L"audio"))
         probe->has_audio = 1;
     if (!is_first_video(probe, &type, index))
         return;
     probe->has_video = 1;
-    while (next_field(&fields, &f)) {
-        if (is_key(&f, L"codec_name"))
-            copy_word(&f, probe->codec);
-        else if (is_key(&f, L"profile"))
-            copy_word(&f, probe->profile);
-        else if (is_key(&f, L"level"))
-            probe->level = (int)integer_or(&f, -99);
-        else if (is_key(&f, L"pix_fmt"))
-            copy_word(&f, probe->pix_fmt);
-        else if (is_key(&f, L"width"))
-            probe->width = (int)integer_or(&f, 0);
-        else if (is_key(&f, L"height"))
-            probe->height = (int)integer_or(&f, 0);
-        else if (is_key(&f, L"sample_aspect_ratio"))
-            read_ratio(&f, &probe->sar_num, &probe->sar_den);
-        else if (is_key(&f, L"color_range"))
-            copy_word(&f, probe->color_range);
-        else if (is_key(&f, L"color_space"))
-            copy_word(&f, probe->color_space);
-        else if (is_key(&f, L"color_transfer"))
-            copy_word(&f, probe->color_transfer);
-        else if (is_key(&f, L"color_primaries"))
-            copy_word(&f, probe->color_primaries);
-        else if (is_key(&f, L"r_frame_rate"))
-            read_ratio(&f, &probe->rate_num, &probe->rate_den);
-        else if (is_key(&f, L"time_base"))
-            read_ratio(&f, &probe->tb_num, &probe->tb_den);
-        else if (is_key(&f, L"extradata"))
-            read_extradata(&f, probe);
-    }
+    for (int i = 0; i < noted_count; ++i)
+        takes[i]->take(&noted[i], probe);
 }
 
 void read_format(ProbeResult* probe, const wchar_t* fields)

@@ -12,8 +12,9 @@ enum { READ_CHUNK = 2048, WIDE_LINE_CAP = 4096, SYSTEM_TEXT_CAP = 512, GONE_POLL
 
 static const unsigned long PAUSE_STEP_MS = 50;
 
-// The clip job, the tool download and the update: one worker runs at a time,
-// so whatever is in this group belongs to the work being cancelled.
+// The clip job, the tool download and the update: one of them runs at a
+// time, so whatever is in this group belongs to the work being cancelled.
+// The look-up runs beside them in a group of its own.
 static ChildGroup g_worker_group = CHILD_GROUP_INIT;
 
 static ChildGroup* group_or_worker(ChildGroup* group)

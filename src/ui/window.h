@@ -53,7 +53,8 @@ extern const wchar_t HELP_TEXT[];
 // 1 while a clip request is checked or any worker runs.
 extern volatile LONG g_busy;
 
-// The worker that runs now, if any (at most one runs at a time).
+// The work that runs now, if any: at most one clip, download or update at a
+// time. The look-up is not among them; it runs beside any of them.
 enum Running { RUNNING_NOTHING, RUNNING_CLIP, RUNNING_SETUP, RUNNING_UPDATE };
 extern Running g_running;
 
