@@ -1,5 +1,6 @@
-// The clip worker: one yt-dlp run that fetches only the requested section
-// into the job's own folder, then for an exact cut the steps that make it
+// The clip worker: a yt-dlp run that fetches only the requested section
+// into the job's own folder (once more from the address when the site
+// refuses the kept information), then for an exact cut the steps that make it
 // exact (exact_cut.h), reported to the window by posted messages.
 #include "jobs/clipjob.h"
 #include <stdlib.h>

@@ -1,6 +1,6 @@
 // What ffprobe tells about a fetched section: its container, whether it has
 // sound, and its (first) video stream with every packet's times and flags.
-// The command line that asks for it, and a reader that takes ffprobe's
+// The two command lines that ask for it, and a reader that takes ffprobe's
 // output one line at a time (as the process runner hands it over) into a
 // fixed-size record.
 #pragma once

@@ -97,8 +97,8 @@ int pause_unless_cancelled(unsigned long ms)
     return pause_in_group(&g_worker_group, ms);
 }
 
-// Killed processes take a moment to let go of their files; the worker is
-// about to remove what they wrote.
+// Killed processes take a moment to let go of their files; whoever ran
+// them (a worker or the look-up) is about to remove what they wrote.
 static void wait_until_children_gone(ChildGroup* group)
 {
     HANDLE job = group_job(group);

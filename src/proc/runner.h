@@ -49,7 +49,8 @@ void reset_group(ChildGroup* group);
 // whole pause passed with no cancel.
 int pause_in_group(ChildGroup* group, unsigned long ms);
 
-// The worker's group: the window's thread cancels the one running worker.
+// The worker's group: the window's thread cancels the clip, download or
+// update that runs (at most one; the look-up has a group of its own).
 void cancel_children();
 int cancel_requested();
 // Called before a new worker starts.

@@ -1,6 +1,7 @@
 // The look-up as the window runs it: started once the address has stood
-// still for a moment (and again for another "Cookies from"), never while
-// other work runs, stopped by a new address, and shown on the line under
+// still for a moment (and again for another "Cookies from"), started only
+// while no other work runs (one already running goes on beside a clip),
+// stopped by a new address or Esc, and shown on the line under
 // the address. A clip asks here what is known about its video.
 #include <windows.h>
 #include <stdlib.h>

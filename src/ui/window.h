@@ -50,11 +50,13 @@ extern HWND g_status, g_progress, g_log, g_foot, g_update;
 extern HWND g_lookup;
 extern const wchar_t HELP_TEXT[];
 
-// 1 while a clip request is checked or any worker runs.
+// 1 while a clip request is checked or a clip, download or update runs
+// (never for the look-up).
 extern volatile LONG g_busy;
 
 // The work that runs now, if any: at most one clip, download or update at a
-// time. The look-up is not among them; it runs beside any of them.
+// time. The look-up is not among them: it starts only while none of them
+// runs, and one already running goes on beside them in its own child group.
 enum Running { RUNNING_NOTHING, RUNNING_CLIP, RUNNING_SETUP, RUNNING_UPDATE };
 extern Running g_running;
 

@@ -1,5 +1,5 @@
 // How the window shows what the workers report: log lines, status words,
-// progress, and the end of a clip job or of the tool download.
+// progress, and the end of a clip job, the tool download or the update.
 #include <windows.h>
 #include <shellapi.h>
 #include <commctrl.h>

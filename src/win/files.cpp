@@ -1,3 +1,5 @@
+// Files and folders: listing, joining, probing, writing through to the disk,
+// replacing in one step, and the clip job's finished file.
 #include "win/files.h"
 #include <wchar.h>
 #include "text/bounded.h"

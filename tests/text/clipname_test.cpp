@@ -27,6 +27,15 @@ unsigned long utf8_bytes(unsigned long c)
     return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
 }
 
+// UTF-16 units, counted here by the test's own reading of the characters.
+unsigned long units_of(const std::wstring& text)
+{
+    unsigned long units = 0;
+    for (unsigned long c : characters(text))
+        units += c > 0xFFFF ? 2 : 1;
+    return units;
+}
+
 // What yt-dlp keeps of text under "%(…).Ns" (chars > 0) or "%(…).NB":
 // whole characters only, counted in UTF-16 units.
 unsigned long kept_units(const std::wstring& text, int chars, int bytes)
@@ -45,7 +54,7 @@ unsigned long longest_path(const std::wstring& folder, const std::wstring& title
 {
     ClipNameBudget budget;
     clip_name_budget(folder.c_str(), &budget);
-    return utf16_units(folder.c_str()) + 1 + kept_units(title, budget.title_chars, 0) + 2 +
+    return units_of(folder) + 1 + kept_units(title, budget.title_chars, 0) + 2 +
            kept_units(id, 0, budget.id_bytes) + 1 + 15;  // "\", " [", "]", ".f251.webm.part"
 }
 
@@ -80,18 +89,17 @@ TEST(ClipName, EveryTitleKeepsTheLongestPathWithinTheLimit)
                                     L"C:\\Users\\Anna\\Tools\\Tarnvik\\clips\\0123abcd4567",
                                     L"C:\\Users\\Åsa Östergård-Lindqvist\\OneDrive - Företaget AB\\Skrivbord\\"
                                     L"\U0001F3AC Videor\\Tarnvik\\clips\\0123abcd4567",
-                                    folder_of_units(WINDOWS_PATH_UNITS - 1 - CLIP_NAME_MIN_UNITS)};
+                                    folder_of_units(218)};
     for (const std::wstring& folder : folders) {
         ClipNameBudget budget;
         ASSERT_TRUE(clip_name_budget(folder.c_str(), &budget));
         for (const std::wstring& title : titles)
             for (const std::wstring& id : ids)
-                EXPECT_LE(longest_path(folder, title, id), (unsigned long)WINDOWS_PATH_UNITS)
+                EXPECT_LE(longest_path(folder, title, id), 259ul)
                     << "folder of " << utf16_units(folder.c_str()) << " units";
     }
     // Where there is room, a title keeps its 80 characters and an id all of its own.
-    EXPECT_EQ(longest_path(folders[1], titles[2], ids[0]),
-              utf16_units(folders[1].c_str()) + 1 + 80 + 2 + 11 + 1 + 15);
+    EXPECT_EQ(longest_path(folders[1], titles[2], ids[0]), 46ul + 1 + 80 + 2 + 11 + 1 + 15);
     // Just deep enough still leaves an 11-letter id whole and a useful title.
     ClipNameBudget tight;
     clip_name_budget(folders[3].c_str(), &tight);
@@ -102,9 +110,9 @@ TEST(ClipName, EveryTitleKeepsTheLongestPathWithinTheLimit)
 TEST(ClipName, AFolderTooDeepForAUsefulNameIsRefused)
 {
     ClipNameBudget budget;
-    EXPECT_FALSE(clip_name_budget(folder_of_units(WINDOWS_PATH_UNITS - CLIP_NAME_MIN_UNITS).c_str(), &budget));
+    EXPECT_FALSE(clip_name_budget(folder_of_units(219).c_str(), &budget));
     // Counted in UTF-16 units: an emoji takes two, so 217 units and one emoji are too deep.
-    std::wstring emoji = folder_of_units(WINDOWS_PATH_UNITS - 2 - CLIP_NAME_MIN_UNITS) + L"\U0001F600";
+    std::wstring emoji = folder_of_units(217) + L"\U0001F600";
     EXPECT_FALSE(clip_name_budget(emoji.c_str(), &budget));
     EXPECT_TRUE(clip_name_budget(emoji.substr(0, emoji.size() - (sizeof(wchar_t) == 2 ? 2 : 1)).c_str(), &budget));
 }
