@@ -31,7 +31,7 @@ build() {
 # Windows header: compile them once for Linux too.
 check_portable() {
     g++ -std=c++17 -Wall -Wextra -pedantic -Werror -fsyntax-only -Isrc \
-        src/text/*.cpp src/proc/progress.cpp src/proc/lines.cpp src/proc/curl_errors.cpp
+        src/text/*.cpp src/media/*.cpp src/proc/progress.cpp src/proc/lines.cpp src/proc/curl_errors.cpp
 }
 
 # Their tests that need no Windows header also run as a Linux program, where
@@ -89,6 +89,16 @@ test_cut_native() {
     g++ -std=c++17 -O1 -Wall -Wextra -Isrc -Itests/native -o "$BUILD/cut_tests_native" \
         tests/native/run_cut.cpp tests/native/*_test.cpp src/text/*.cpp -lgtest -lgtest_main -pthread
     "$BUILD/cut_tests_native" --gtest_brief=1
+}
+
+# The readers of a media file's index and the fragment plan, on files made
+# by Debian's ffmpeg; the clip cut from the planned pieces must equal the
+# one cut from the whole files (about a minute).
+test_media_native() {
+    mkdir -p "$BUILD"
+    g++ -std=c++17 -O1 -Wall -Wextra -Isrc -Itests/native -Itests/media -o "$BUILD/media_tests_native" \
+        tests/media/*.cpp tests/native/run_cut.cpp src/media/*.cpp src/text/*.cpp -lgtest -lgtest_main -pthread
+    "$BUILD/media_tests_native" --gtest_brief=1
 }
 
 # Wine windows need an X display; without one, start a private Xvfb.

@@ -8,6 +8,7 @@ ensure_packages
 check_portable
 test_portable
 test_cut_native
+test_media_native
 build
 check_clang
 check_release
