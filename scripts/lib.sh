@@ -3,8 +3,9 @@
 
 BUILD=${TARNVIK_BUILD_DIR:-build}
 # clang: the second compiler (check_clang); python3: the release zip and its README.txt;
-# ffmpeg: the exact cut run end to end (test_cut_native).
-PACKAGES="cmake make g++ g++-mingw-w64-x86-64-posix googletest libgtest-dev wine wine64 xvfb clang python3 ffmpeg"
+# ffmpeg: the exact cut run end to end (test_cut_native); yt-dlp: a clip fetched as
+# its fragments end to end (test_media_native).
+PACKAGES="cmake make g++ g++-mingw-w64-x86-64-posix googletest libgtest-dev wine wine64 xvfb clang python3 ffmpeg yt-dlp"
 
 ensure_packages() {
     missing=""
@@ -96,7 +97,8 @@ test_cut_native() {
 # one cut from the whole files (about a minute).
 test_media_native() {
     mkdir -p "$BUILD"
-    g++ -std=c++17 -O1 -Wall -Wextra -Isrc -Itests/native -Itests/media -o "$BUILD/media_tests_native" \
+    g++ -std=c++17 -O1 -Wall -Wextra -Isrc -Itests/native -Itests/media -DTESTS_MEDIA_DIR="\"$PWD/tests/media\"" \
+        -o "$BUILD/media_tests_native" \
         tests/media/*.cpp tests/native/run_cut.cpp src/media/*.cpp src/text/*.cpp -lgtest -lgtest_main -pthread
     "$BUILD/media_tests_native" --gtest_brief=1
 }

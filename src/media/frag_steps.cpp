@@ -7,6 +7,8 @@
 #include "text/cmdline.h"
 
 const wchar_t FETCH_OUTPUT_TEMPLATE[] = L"%ls.%%(format_id)s.%%(ext)s";
+const wchar_t RESOLVED_INFO[] = L"resolved";
+const wchar_t RESOLVED_NAME_MARK[] = L"[clip name] ";
 
 namespace {
 
@@ -41,10 +43,34 @@ int append_number(wchar_t* line, size_t cap, const wchar_t* option, double value
     return append_all(line, cap, args, 2);
 }
 
+int append_cookies(wchar_t* line, size_t cap, const wchar_t* cookies)
+{
+    const wchar_t* browser[] = {L"--cookies-from-browser", cookies};
+    return std::wcscmp(cookies, L"none") == 0 || append_all(line, cap, browser, 2);
+}
+
 }  // namespace
 
+int build_resolve_command(const wchar_t* ytdlp, const wchar_t* source, int from_file,
+                          const wchar_t* const* options, int option_count, const wchar_t* name_template,
+                          const wchar_t* cookies, wchar_t* line, size_t cap)
+{
+    wchar_t info[FETCH_NAME_CAP], print[FETCH_NAME_CAP];
+    format_text(info, L"infojson:%ls", RESOLVED_INFO);
+    format_text(print, L"%ls%%(filename)s", RESOLVED_NAME_MARK);
+    line[0] = L'\0';
+    const wchar_t* from_info[] = {ytdlp, L"--load-info-json", source};
+    const wchar_t* from_address[] = {ytdlp, source};
+    const wchar_t* rest[] = {L"--no-playlist", L"--encoding", L"utf-8", L"--skip-download", L"--no-simulate",
+                             L"--write-info-json", L"-o", name_template, L"-o", info, L"--print", print};
+    return (from_file ? append_all(line, cap, from_info, 3) : append_all(line, cap, from_address, 2)) &&
+           append_all(line, cap, rest, sizeof rest / sizeof rest[0]) &&
+           append_all(line, cap, options, (size_t)option_count) && append_cookies(line, cap, cookies);
+}
+
 int build_fetch_command(const wchar_t* ytdlp, const wchar_t* info, const wchar_t* ids, const wchar_t* kind,
-                        const wchar_t* cookies, const wchar_t* ffmpeg_dir, wchar_t* line, size_t cap)
+                        long long max_bytes, const wchar_t* cookies, const wchar_t* ffmpeg_dir, wchar_t* line,
+                        size_t cap)
 {
     wchar_t output[FETCH_NAME_CAP];
     if (!format_text(output, FETCH_OUTPUT_TEMPLATE, kind))
@@ -59,11 +85,13 @@ int build_fetch_command(const wchar_t* ytdlp, const wchar_t* info, const wchar_t
         const wchar_t* location[] = {L"--ffmpeg-location", ffmpeg_dir};
         fitted = append_all(line, cap, location, 2);
     }
-    if (fitted && std::wcscmp(cookies, L"none") != 0) {
-        const wchar_t* browser[] = {L"--cookies-from-browser", cookies};
-        fitted = append_all(line, cap, browser, 2);
+    if (fitted && max_bytes > 0) {
+        wchar_t bytes[NUMBER_CAP];
+        format_text(bytes, L"%lld", max_bytes);
+        const wchar_t* limit[] = {L"--max-filesize", bytes};
+        fitted = append_all(line, cap, limit, 2);
     }
-    return fitted;
+    return fitted && append_cookies(line, cap, cookies);
 }
 
 const wchar_t* muxer_for_extension(const wchar_t* ext)

@@ -15,11 +15,26 @@ enum { FETCH_NAME_CAP = 64 };
 // ("head", "fetch"): "fetch.v.mp4" with the format's extension.
 extern const wchar_t FETCH_OUTPUT_TEMPLATE[];  // "%ls.%%(format_id)s.%%(ext)s"
 
-// yt-dlp on the information file info: the formats "ids" ("v,a") into
-// kind.<id>.<ext> in its current folder. cookies: a browser or "none";
-// ffmpeg_dir may be null or empty. 1 when the line fitted whole.
+// What the resolving run writes: RESOLVED_INFO (".info.json" added), and
+// the clip's file name on a line of its own after RESOLVED_NAME_MARK.
+extern const wchar_t RESOLVED_INFO[];
+extern const wchar_t RESOLVED_NAME_MARK[];
+
+// yt-dlp choosing the clip's formats without fetching them: source is the
+// address, or with from_file the information a look-up kept; options are
+// the clip job's "-f" and container options; name_template its "-o".
+// cookies: a browser or "none". 1 when the line fitted whole.
+int build_resolve_command(const wchar_t* ytdlp, const wchar_t* source, int from_file,
+                          const wchar_t* const* options, int option_count, const wchar_t* name_template,
+                          const wchar_t* cookies, wchar_t* line, size_t cap);
+
+// yt-dlp on the information file info: the formats "ids" ("p0,p1") into
+// kind.<id>.<ext> in its current folder; max_bytes > 0 stops an answer
+// longer than that. ffmpeg_dir may be null or empty. 1 when the line
+// fitted whole.
 int build_fetch_command(const wchar_t* ytdlp, const wchar_t* info, const wchar_t* ids, const wchar_t* kind,
-                        const wchar_t* cookies, const wchar_t* ffmpeg_dir, wchar_t* line, size_t cap);
+                        long long max_bytes, const wchar_t* cookies, const wchar_t* ffmpeg_dir, wchar_t* line,
+                        size_t cap);
 
 struct CutInput {
     const wchar_t* file;

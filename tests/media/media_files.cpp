@@ -67,8 +67,8 @@ int make_media_files()
     made = sh(ffmpeg + picture + "-c:v libx264 -preset ultrafast -bf 2 -sc_threshold 0 " + fragmented +
               VIDEO_MP4) == 0 &&
            sh(ffmpeg + sound + "-c:a aac -b:a 64k -frag_duration 5000000 " + fragmented + AUDIO_MP4) == 0 &&
-           sh(ffmpeg + picture + vp9 + "-cues_to_front 1 -reserve_index_space 65536 " + VIDEO_WEBM) == 0 &&
-           sh(ffmpeg + sound + "-c:a libopus -b:a 48k -cues_to_front 1 -reserve_index_space 65536 " +
+           sh(ffmpeg + picture + vp9 + "-cues_to_front 1 " + VIDEO_WEBM) == 0 &&
+           sh(ffmpeg + sound + "-c:a libopus -b:a 48k -cues_to_front 1 " +
               AUDIO_WEBM) == 0 &&
            sh(ffmpeg + "-i " + VIDEO_WEBM + " -c copy " + VIDEO_WEBM_CUES_LAST) == 0;
     return made;
