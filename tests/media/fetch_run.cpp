@@ -55,6 +55,7 @@ FetchRun run_fragment_fetch(const char* folder, const std::wstring& source, int 
                             const std::vector<std::wstring>& options, double start, double end)
 {
     FetchRun fetch{};
+    fetch.duration = -1;
     const std::string dir(folder);
     std::vector<wchar_t> line(32768);
     std::vector<const wchar_t*> args;
@@ -77,6 +78,7 @@ FetchRun run_fragment_fetch(const char* folder, const std::wstring& source, int 
         fetch.reason = reason;
         return fetch;
     }
+    fetch.duration = info->duration;
     // The heads, asked once more where an index is longer.
     std::vector<std::unique_ptr<FragIndex>> indexes;
     FetchPart parts[FETCH_MAX_FORMATS];

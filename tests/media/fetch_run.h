@@ -11,6 +11,7 @@ struct FetchRun {
     std::wstring reason;             // why not, when it did not
     std::wstring name;               // the clip's file name yt-dlp chose
     long long planned;               // bytes of the planned pieces
+    double duration;                 // the video's seconds as yt-dlp knows them, -1 unknown
     std::vector<std::wstring> commands;
     std::string output;              // what the children wrote
 };

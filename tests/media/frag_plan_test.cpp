@@ -85,16 +85,6 @@ TEST_F(FragPlanTest, PiecesAreTheInitAndRunsOfAtMostTenMebibytes)
     EXPECT_FALSE(frag_piece(index.get(), &plan, plan.piece_count, &from, &to));
 }
 
-// The packets of a file, as ffprobe lists them with a checksum of each.
-std::string packets_of(const std::string& name)
-{
-    std::string out;
-    sh("ffprobe -v error -show_entries packet=stream_index,pts,dts,duration,size,flags -of csv=p=0 '" + name +
-           "' && ffmpeg -v error -i '" + name + "' -map 0 -c copy -f framemd5 - | grep -v '^#'",
-       &out);
-    return out;
-}
-
 // Cuts name (two inputs: video and audio) with the command the job runs.
 int cut(const std::wstring& video, double video_seek, const std::wstring& audio, double audio_seek, double start,
         double end, const wchar_t* muxer, const std::wstring& output)

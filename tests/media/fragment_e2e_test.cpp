@@ -108,15 +108,6 @@ long long section_bytes(const char* name, double start, double end)
     return sum;
 }
 
-std::string packets_of(const std::string& name)
-{
-    std::string out;
-    sh("ffprobe -v error -show_entries packet=stream_index,pts,dts,duration,size,flags -of csv=p=0 '" + name +
-           "' && ffmpeg -v error -i '" + name + "' -map 0 -c copy -f framemd5 - | grep -v '^#'",
-       &out);
-    return out;
-}
-
 TEST(FragmentE2eTest, TheClipComesInSmallPiecesAndEqualsTheCutFromTheWholeFiles)
 {
     ASSERT_TRUE(make_media_files());

@@ -80,6 +80,15 @@ std::string read_file(const std::string& name)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::string packets_of(const std::string& name)
+{
+    std::string out;
+    sh("ffprobe -v error -show_entries packet=stream_index,pts,dts,duration,size,flags -of csv=p=0 '" + name +
+           "' && ffmpeg -v error -i '" + name + "' -map 0 -c copy -f framemd5 - | grep -v '^#'",
+       &out);
+    return out;
+}
+
 void write_file(const std::string& name, const std::string& bytes)
 {
     std::ofstream(media_folder() + "/" + name, std::ios::binary) << bytes;

@@ -21,6 +21,9 @@ int make_media_files();
 int sh(const std::string& command, std::string* output = nullptr);
 
 std::string read_file(const std::string& name);
+// The packets of a media file in the folder, as ffprobe lists them, with a
+// checksum of each: equal for two files that hold the same frames.
+std::string packets_of(const std::string& name);
 void write_file(const std::string& name, const std::string& bytes);
 
 // The index of the named file, read from its first head_bytes bytes.
