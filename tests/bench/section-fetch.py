@@ -62,7 +62,7 @@ def run(args, **kw):
     return subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, **kw)
 
 
-def make_sources(cache):
+def make_sources(cache, kinds):
     os.makedirs(cache, exist_ok=True)
     picture = ["-f", "lavfi", "-i", f"testsrc2=size=1280x720:rate=30", "-t", str(SECONDS),
                "-g", "150", "-keyint_min", "150"]
@@ -77,6 +77,8 @@ def make_sources(cache):
     }
     for name, args in jobs.items():
         path = os.path.join(cache, name)
+        if not any(name in FILES[kind] for kind in kinds):
+            continue
         if not os.path.exists(path):
             log(f"making {name}…")
             subprocess.run(["ffmpeg", "-hide_banner", "-nostdin", "-v", "error", "-y"] + args + [path + ".part"],
@@ -117,6 +119,8 @@ def site_info(cache, port, path):
     base = f"http://127.0.0.1:{port}/"
 
     def fmt(fid, name, ext, vcodec, acodec, height):
+        if not os.path.exists(os.path.join(cache, name)):
+            return None
         return {"format_id": fid, "url": base + name, "ext": ext, "protocol": "http", "vcodec": vcodec,
                 "acodec": acodec, "height": height, "width": height * 16 // 9 if height else None,
                 "filesize": os.path.getsize(os.path.join(cache, name))}
@@ -126,6 +130,7 @@ def site_info(cache, port, path):
                         fmt("a-aac", "audio.m4a", "m4a", "none", "mp4a.40.2", None),
                         fmt("v-vp9", "video.webm", "webm", "vp9", "none", 720),
                         fmt("a-opus", "audio.webm", "webm", "none", "opus", None)]}
+    info["formats"] = [f for f in info["formats"] if f]
     with open(path, "w") as f:
         json.dump(info, f)
 
@@ -182,7 +187,8 @@ def main():
     for tool in ("yt-dlp", "ffmpeg", "g++"):
         if not shutil.which(tool):
             sys.exit(f"{tool} is missing: . scripts/lib.sh; ensure_packages")
-    make_sources(a.cache)
+    kinds = [a.only] if a.only else ["mp4", "webm"]
+    make_sources(a.cache, kinds)
     driver = build_driver(a.cache)
     cut_driver = os.path.join(a.cache, "cut_steps")
     subprocess.run(["g++", "-std=c++17", "-O2", "-I", os.path.join(ROOT, "src"), "-o", cut_driver,
@@ -195,7 +201,7 @@ def main():
         for throttled in (True, False):
             logfile = os.path.join(a.cache, f"requests-{'slow' if throttled else 'fast'}.jsonl")
             servers[throttled] = (start_server(a.cache, throttled, logfile), logfile)
-        for kind in ([a.only] if a.only else ["mp4", "webm"]):
+        for kind in kinds:
             for start, end in CLIPS:
                 if a.clip and start not in a.clip:
                     continue
