@@ -3,8 +3,9 @@
 
 BUILD=${TARNVIK_BUILD_DIR:-build}
 # clang: the second compiler (check_clang); python3: the release zip and its README.txt;
-# ffmpeg: the exact cut run end to end (test_cut_native).
-PACKAGES="cmake make g++ g++-mingw-w64-x86-64-posix googletest libgtest-dev wine wine64 xvfb clang python3 ffmpeg"
+# ffmpeg: the exact cut run end to end; yt-dlp: a clip fetched as its fragments
+# end to end (both in test_native).
+PACKAGES="cmake make g++ g++-mingw-w64-x86-64-posix googletest libgtest-dev wine wine64 xvfb clang python3 ffmpeg yt-dlp"
 
 ensure_packages() {
     missing=""
@@ -83,13 +84,17 @@ check_release() {
     (cd dist && sha256sum -c --quiet SHA256SUMS)
 }
 
-# The exact cut end to end: the planner's steps run with Debian's ffmpeg
-# and ffprobe on generated media (about 10 s).
-test_cut_native() {
+# What needs the real tools runs natively: the exact cut's steps with
+# Debian's ffmpeg and ffprobe on generated media, the readers of a media
+# file's index and the fragment plan on files ffmpeg makes, and a clip
+# fetched as its fragments with Debian's yt-dlp from a local model of a
+# throttling server, which must equal the one cut from the whole files.
+test_native() {
     mkdir -p "$BUILD"
-    g++ -std=c++17 -O1 -Wall -Wextra -Isrc -Itests/native -o "$BUILD/cut_tests_native" \
-        tests/native/run_cut.cpp tests/native/*_test.cpp src/text/*.cpp src/media/*.cpp -lgtest -lgtest_main -pthread
-    "$BUILD/cut_tests_native" --gtest_brief=1
+    g++ -std=c++17 -O1 -Wall -Wextra -Isrc -Itests/native -DTESTS_NATIVE_DIR="\"$PWD/tests/native\"" \
+        -o "$BUILD/native_tests" tests/native/*_test.cpp tests/native/run_cut.cpp tests/native/fetch_run.cpp \
+        tests/native/media_files.cpp src/text/*.cpp src/media/*.cpp -lgtest -lgtest_main -pthread
+    "$BUILD/native_tests" --gtest_brief=1
 }
 
 # Wine windows need an X display; without one, start a private Xvfb.

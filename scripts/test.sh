@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 ensure_packages
 check_portable
 test_portable
-test_cut_native
+test_native
 build
 check_clang
 check_release
