@@ -15,8 +15,6 @@
 #include "ui/rules.h"
 #include "ui/window.h"
 
-HWND g_lookup;
-
 enum {
     SETTLE_MS = 700  // typing pauses shorter than this; a paste is done by then
 };
