@@ -1,11 +1,10 @@
 // The window's controls: where each one sits, how it looks and how it
-// starts out, and the footer line that tells which tools are present.
+// starts out.
 #include <windows.h>
 #include <commctrl.h>
 #include "ui/dpi.h"
-#include "ui/rules.h"
+#include "ui/resources.h"
 #include "ui/window.h"
-#include "win/firefox.h"
 #include "win/globals.h"
 
 const wchar_t* const QUALITY_NAMES[QUALITY_COUNT] = {
@@ -17,9 +16,9 @@ const wchar_t* const COOKIE_NAMES[COOKIE_COUNT] = {L"none",  L"firefox", L"chrom
 HFONT g_font, g_bold, g_mono;
 HWND g_url, g_start, g_end, g_quality, g_cookies;
 HWND g_mp4, g_exact, g_noaudio, g_cut;
-HWND g_status, g_progress, g_log, g_foot, g_update;
+HWND g_status, g_progress, g_log, g_foot, g_update, g_lookup;
 
-enum { QUALITY_DEFAULT = 2, COOKIE_NONE = 0, COOKIE_FIREFOX = 1, LOG_LIMIT = 4194304 };
+enum { QUALITY_DEFAULT = 2, LOG_LIMIT = 4194304 };
 // The log's rows in the table below, and the fewest it keeps on a screen too small.
 enum { LOG_TOP = 302, LOG_HEIGHT = 250, LOG_BOTTOM = LOG_TOP + LOG_HEIGHT, LOG_LEAST_HEIGHT = 100 };
 
@@ -182,12 +181,29 @@ static void fill_combo(HWND combo, const wchar_t* const* names, int count, int s
 static void set_initial_states()
 {
     fill_combo(g_quality, QUALITY_NAMES, QUALITY_COUNT, QUALITY_DEFAULT);
-    // Asking yt-dlp for cookies that are not there fails every clip.
-    fill_combo(g_cookies, COOKIE_NAMES, COOKIE_COUNT, firefox_has_cookies() ? COOKIE_FIREFOX : COOKIE_NONE);
+    fill_combo(g_cookies, COOKIE_NAMES, COOKIE_COUNT, COOKIE_NONE);
     SendMessageW(g_mp4, BM_SETCHECK, BST_CHECKED, 0);
     SendMessageW(g_exact, BM_SETCHECK, BST_CHECKED, 0);
     SendMessageW(g_progress, PBM_SETRANGE32, 0, PROGRESS_FULL);
     SendMessageW(g_log, EM_LIMITTEXT, LOG_LIMIT, 0);
+}
+
+HWND create_main_window(HINSTANCE instance, WNDPROC proc)
+{
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    // The window gets its icons for its own DPI once it exists.
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_TARNVIK));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)(INT_PTR)(COLOR_BTNFACE + 1);
+    wc.lpszClassName = MAIN_CLASS;
+    RegisterClassExW(&wc);
+    // The size follows once the window knows the DPI of the screen it is on
+    // and the fonts for it.
+    return CreateWindowExW(0, MAIN_CLASS, L"Tarnvik", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT,
+                           CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, nullptr);
 }
 
 void create_controls()
@@ -222,11 +238,4 @@ void rescale_controls(int layout, int dpi)
             SendMessageW(s_controls[i], WM_SETFONT, (WPARAM)font_of(CONTROLS[i].font), TRUE);
     }
     fit_client_area(g_main, scale_to_dpi(CLIENT_WIDTH, layout), scale_to_dpi(CLIENT_HEIGHT, layout) - shrink, dpi);
-}
-
-void refresh_footer()
-{
-    wchar_t text[FOOTER_CAP];
-    build_footer(text);
-    SetWindowTextW(g_foot, text);
 }

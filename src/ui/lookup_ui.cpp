@@ -16,8 +16,6 @@
 #include "win/globals.h"
 #include "win/locator.h"
 
-HWND g_lookup;
-
 enum {
     SETTLE_MS = 700  // typing pauses shorter than this; a paste is done by then
 };

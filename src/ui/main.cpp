@@ -11,15 +11,20 @@
 #include "proc/tools.h"
 #include "selftest/selftest.h"
 #include "ui/dpi.h"
-#include "ui/resources.h"
 #include "ui/rules.h"
 #include "ui/window.h"
 #include "win/files.h"
+#include "win/firefox.h"
 #include "win/globals.h"
 #include "win/locator.h"
 
 // An environment value holds at most 32767 characters, so this always fits.
 enum { PATH_READ_CAP = 32768, PATH_NEW_CAP = 65536 };
+
+// Posted to the window by itself once it is shown.
+enum { WM_APP_SHOWN = WM_APP + 32 };
+
+static HRESULT s_com = E_FAIL;  // COM on the window's thread, once on_shown has run
 
 static const wchar_t SETUP_CAPTION[] = L"Tarnvik — first-time setup";
 static const wchar_t SETUP_QUESTION[] =
@@ -55,22 +60,12 @@ static void put_program_folder_on_path()
     free(new_path);
 }
 
-static HWND create_main_window(HINSTANCE instance)
+// "Cookies from" starts at "none": asking yt-dlp for cookies that are not
+// there fails every clip.
+static void choose_cookie_default()
 {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = instance;
-    // The window gets its icons for its own DPI once it exists.
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_TARNVIK));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = (HBRUSH)(INT_PTR)(COLOR_BTNFACE + 1);
-    wc.lpszClassName = MAIN_CLASS;
-    RegisterClassExW(&wc);
-    // The size follows once the window knows the DPI of the screen it is on
-    // and the fonts for it.
-    return CreateWindowExW(0, MAIN_CLASS, L"Tarnvik", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT,
-                           CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, nullptr);
+    if (firefox_has_cookies())
+        SendMessageW(g_cookies, CB_SETCURSEL, COOKIE_FIREFOX, 0);
 }
 
 static int all_tools_found()
@@ -90,6 +85,22 @@ static void offer_tool_download()
     }
     g_busy = 1;  // no other worker beside it
     start_worker(RUNNING_SETUP, bootstrap_thread, nullptr, L"downloading tools…");
+}
+
+// The window is on screen: what its first paint did not need. COM is for
+// the shell's ShellExecuteW, which opens the clips folders from this thread.
+static void on_shown()
+{
+    s_com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    choose_cookie_default();
+    refresh_footer();
+    // A download that could not be saved is not offered.
+    if (!all_tools_found()) {
+        if (can_write_in(g_appdir))
+            offer_tool_download();
+        else
+            SetWindowTextW(g_status, report_unwritable(g_appdir));
+    }
 }
 
 LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
@@ -161,6 +172,9 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
     case WM_APP_LOOKUP_DONE:
         on_lookup_done(lparam);
         return 0;
+    case WM_APP_SHOWN:
+        on_shown();
+        return 0;
     case WM_TIMER:
         if (wparam == LOOKUP_TIMER)
             on_lookup_timer();
@@ -177,22 +191,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
     put_program_folder_on_path();
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    // The shell's ShellExecuteW, which opens the clips folders, asks for COM
-    // on the thread that calls it.
-    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    g_main = create_main_window(instance);
+    g_main = create_main_window(instance, WndProc);
     if (!g_main)
         return 0;
     create_window_contents();
-    refresh_footer();
     ShowWindow(g_main, show);
-    // A download that could not be saved is not offered.
-    if (!all_tools_found()) {
-        if (can_write_in(g_appdir))
-            offer_tool_download();
-        else
-            SetWindowTextW(g_status, report_unwritable(g_appdir));
-    }
+    UpdateWindow(g_main);
+    // Ahead of any input: the user's first key or click finds it done.
+    PostMessageW(g_main, WM_APP_SHOWN, 0, 0);
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (take_escape(&message))
@@ -203,7 +209,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
         }
     }
     end_lookups();
-    if (SUCCEEDED(com))
+    if (SUCCEEDED(s_com))
         CoUninitialize();
     return 0;
 }

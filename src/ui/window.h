@@ -25,7 +25,7 @@ enum {
 };
 
 enum { CLIENT_WIDTH = 664, CLIENT_HEIGHT = 590 };
-enum { QUALITY_COUNT = 6, QUALITY_AUDIO_ONLY = 5, COOKIE_COUNT = 7 };
+enum { QUALITY_COUNT = 6, QUALITY_AUDIO_ONLY = 5, COOKIE_COUNT = 7, COOKIE_NONE = 0, COOKIE_FIREFOX = 1 };
 enum { PROGRESS_FULL = 1000 };
 
 extern const wchar_t* const QUALITY_NAMES[QUALITY_COUNT];
@@ -68,6 +68,9 @@ void show_running(Running what);
 // g_busy is released.
 int start_worker(Running what, LPTHREAD_START_ROUTINE routine, void* param, const wchar_t* status);
 
+// Registers the main window's class with proc and creates the window,
+// still empty and not shown.
+HWND create_main_window(HINSTANCE instance, WNDPROC proc);
 // Creates one child control of g_main and gives it font (g_font when null).
 HWND mk(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y,
         int width, int height, int id, HFONT font);
@@ -81,7 +84,7 @@ void create_window_contents();
 // its font again, and sizes the client area around them; dpi is the
 // window's own, for its frame.
 void rescale_controls(int layout, int dpi);
-// Writes which tools are present into the footer line.
+// Writes which tools are present into the footer line (footer_line.cpp).
 void refresh_footer();
 
 LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);

@@ -74,6 +74,23 @@ inline bool write_bytes(const std::wstring& path, const std::string& bytes, bool
     return ok && put == bytes.size();
 }
 
+// Writes a record that a test may be waiting for, so that it appears
+// whole or not at all: under another name first, then renamed into place.
+inline bool write_whole(const std::wstring& path, const std::string& bytes)
+{
+    std::wstring part = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".part";
+    if (!write_bytes(part, bytes, false))
+        return false;
+    // A reader of the old record keeps it from being replaced for a moment.
+    for (int attempt = 0; attempt < 200; attempt++) {
+        if (MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+            return true;
+        Sleep(10);
+    }
+    DeleteFileW(part.c_str());
+    return false;
+}
+
 inline std::wstring resolve_in(const std::wstring& folder, const std::wstring& name)
 {
     bool absolute = (name.size() > 1 && name[1] == L':') ||

@@ -4,9 +4,9 @@
 // once with exit code 0. What it does, in this order:
 //   args <file>           writes the arguments it received, as the C runtime
 //                         split them, one a line in UTF-8, argv[0] first;
-//                         the file is replaced on every run
+//                         the file is replaced whole on every run
 //   cwd <file>            writes its current folder and "\n" (UTF-8), replaced
-//                         on every run
+//                         whole on every run
 //   temp <file>           writes the TEMP folder it was given to the file and
 //                         leaves a folder "_MEI<pid>" with a file in it
 //                         there, as yt-dlp.exe's one-file build does
@@ -209,10 +209,10 @@ int wmain(int argc, wchar_t** argv)
     }
     for (const ScriptLine& s : script)
         if (s.word == L"args")
-            write_bytes(resolve_in(here, s.rest), args_text(argc, argv), false);
+            write_whole(resolve_in(here, s.rest), args_text(argc, argv));
     for (const ScriptLine& s : script)
         if (s.word == L"cwd")
-            write_bytes(resolve_in(here, s.rest), to_utf8(current_folder() + L"\n"), false);
+            write_whole(resolve_in(here, s.rest), to_utf8(current_folder() + L"\n"));
     for (const ScriptLine& s : script)
         if (s.word == L"refuse-info-json" && has_option(argc, argv, L"--load-info-json")) {
             replay(resolve_in(here, s.rest), 0, L"");

@@ -2,14 +2,15 @@
 // messages to another process, as a user's input would.
 #include "support/ui_driver.h"
 #include <commctrl.h>
+#include <algorithm>
 #include "support/doubles.h"
 #include "support/programs.h"
 
 // Upper bounds only: they end a wait for something that never comes, and
 // are long enough for a machine under heavy load.
 enum { POLL_MS = 5, LAUNCH_TIMEOUT_MS = 60000, REPLY_TIMEOUT_MS = 30000, FOREGROUND_TIMEOUT_MS = 30000 };
-// The ids of the two controls the driver reads without being told.
-enum { ID_LOG = 112, ID_PROGRESS = 114 };
+// The ids of the controls the driver reads without being told.
+enum { ID_LOG = 112, ID_FOOT = 113, ID_PROGRESS = 114 };
 
 static const wchar_t MAIN_CLASS_NAME[] = L"TarnvikMain";
 static const wchar_t DIALOG_CLASS[] = L"#32770";
@@ -86,10 +87,9 @@ static HWND find_window(DWORD pid, const wchar_t* cls, const wchar_t* title)
     return search.found;
 }
 
-bool ui_launch(UiApp& app, const std::wstring& dir)
+bool ui_start(UiApp& app, const std::wstring& exe, const std::wstring& dir)
 {
     app = UiApp{nullptr, 0, nullptr, dir};
-    std::wstring exe = dir + L"\\Tarnvik.exe";
     std::wstring line = quoted(exe);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -100,18 +100,41 @@ bool ui_launch(UiApp& app, const std::wstring& dir)
     CloseHandle(info.hThread);
     app.process = info.hProcess;
     app.pid = info.dwProcessId;
-    return wait_until(
-        [&] {
-            app.main = find_window(app.pid, MAIN_CLASS_NAME, nullptr);
-            return app.main && IsWindowVisible(app.main);
-        },
-        LAUNCH_TIMEOUT_MS);
+    return true;
+}
+
+bool ui_shown(UiApp& app)
+{
+    app.main = find_window(app.pid, MAIN_CLASS_NAME, nullptr);
+    return app.main && IsWindowVisible(app.main);
+}
+
+// The Tarnviks started and not yet closed, for ui_started_apps.
+static std::vector<UiApp> s_started;
+
+std::vector<UiApp> ui_started_apps()
+{
+    return s_started;
+}
+
+bool ui_launch(UiApp& app, const std::wstring& dir)
+{
+    // The footer is filled once the window is on screen, with the checks
+    // that do not hold up its first paint.
+    if (!ui_start(app, dir + L"\\Tarnvik.exe", dir))
+        return false;
+    s_started.push_back(app);
+    bool shown = wait_until([&] { return ui_shown(app); }, LAUNCH_TIMEOUT_MS);
+    s_started.back().main = app.main;
+    return shown && wait_until([&] { return !ui_text(app, ID_FOOT).empty(); }, LAUNCH_TIMEOUT_MS);
 }
 
 bool ui_close(UiApp& app, DWORD timeout_ms)
 {
     if (!app.process)
         return true;
+    auto same = [&](const UiApp& started) { return started.pid == app.pid; };
+    s_started.erase(std::remove_if(s_started.begin(), s_started.end(), same), s_started.end());
     if (app.main)
         PostMessageW(app.main, WM_CLOSE, 0, 0);
     bool ended = WaitForSingleObject(app.process, timeout_ms) == WAIT_OBJECT_0;

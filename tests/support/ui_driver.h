@@ -25,8 +25,16 @@ std::wstring ui_program_dir(const wchar_t* name);
 // leaving out the tool named skip (null: none).
 bool ui_install_tools(const std::wstring& dir, const wchar_t* skip);
 
-// Starts dir\Tarnvik.exe and waits for its main window to be shown.
+// Starts exe with dir as its current folder and returns at once.
+bool ui_start(UiApp& app, const std::wstring& exe, const std::wstring& dir);
+// Whether app's main window is there and visible (app.main is set to it).
+bool ui_shown(UiApp& app);
+// Starts dir\Tarnvik.exe and waits for its main window to be shown and
+// its start-up checks done (the footer filled).
 bool ui_launch(UiApp& app, const std::wstring& dir);
+// The Tarnviks ui_launch started that ui_close has not closed yet, oldest
+// first (a test that failed early may leave one that has ended).
+std::vector<UiApp> ui_started_apps();
 // Closes the window as the user would and waits for the process to end;
 // ends it by force after timeout_ms. True when it ended by itself.
 bool ui_close(UiApp& app, DWORD timeout_ms);

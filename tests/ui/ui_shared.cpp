@@ -5,6 +5,7 @@
 #include "ui_shared.h"
 #include <gtest/gtest.h>
 #include <cstdint>
+#include <cstdio>
 #include <cwchar>
 #include "proc/tools.h"
 #include "support/programs.h"
@@ -105,6 +106,50 @@ public:
 };
 
 ::testing::Environment* const UI_ENVIRONMENT = ::testing::AddGlobalTestEnvironment(new UiEnvironment);
+
+void print_line(const wchar_t* label, const std::wstring& text)
+{
+    printf("  %ls%s\n", label, utf8_of(text).c_str());
+}
+
+// What every Tarnvik of the test shows, printed at the test's first
+// failure, while its window is still there: a failure then explains itself.
+void print_windows()
+{
+    for (const UiApp& app : ui_started_apps()) {
+        bool running = WaitForSingleObject(app.process, 0) == WAIT_TIMEOUT;
+        printf("Tarnvik %lu in %s: %s\n", app.pid, utf8_of(app.dir).c_str(),
+               !running ? "ended" : !app.main || !IsWindow(app.main) ? "running, no window" : "window:");
+        if (!running || !app.main || !IsWindow(app.main))
+            continue;
+        print_line(L"status:  ", ui_text(app, ID_STATUS));
+        print_line(L"button:  ", ui_text(app, ID_CUT));
+        print_line(L"look-up: ", ui_text(app, ID_LOOKUP));
+        print_line(L"footer:  ", ui_text(app, ID_FOOT));
+        if (HWND question = ui_question(app))
+            print_line(L"question:", ui_text(question));
+        print_line(L"", ui_foreground());
+        std::vector<std::wstring> log = ui_log_lines(app);
+        printf("  log, %zu lines:\n", log.size());
+        for (const std::wstring& line : log)
+            print_line(L"  | ", line);
+    }
+    fflush(stdout);
+}
+
+class WindowOnFailure : public ::testing::EmptyTestEventListener {
+    bool printed_ = false;
+    void OnTestStart(const ::testing::TestInfo&) override { printed_ = false; }
+    void OnTestPartResult(const ::testing::TestPartResult& result) override
+    {
+        if (result.failed() && !printed_) {
+            printed_ = true;
+            print_windows();
+        }
+    }
+};
+
+const bool WINDOW_ON_FAILURE = (::testing::UnitTest::GetInstance()->listeners().Append(new WindowOnFailure), true);
 
 }  // namespace
 
