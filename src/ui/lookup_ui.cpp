@@ -9,6 +9,7 @@
 #include "proc/tools.h"
 #include "text/address_time.h"
 #include "text/hints.h"
+#include "ui/pictures.h"
 #include "ui/rules.h"
 #include "ui/window.h"
 #include "win/files.h"
@@ -152,6 +153,8 @@ void on_request_change()
     if (s_running)
         cancel_lookup();
     show_hint();
+    show_chapters(nullptr);
+    forget_video_pictures();
     wchar_t url[CLIP_URL_CAP];
     GetWindowTextW(g_url, url, CLIP_URL_CAP);
     if (is_http_url(url))
@@ -209,6 +212,10 @@ void on_lookup_done(LPARAM record)
     } else if (lookup->outcome == LOOKUP_FOUND) {
         s_found = lookup;
         show_video(lookup->video);
+        show_chapters(&lookup->details);
+        // A live stream's frames move on while they are looked at.
+        if (!lookup->video.live)
+            show_video_pictures(lookup->url, lookup->cookies, lookup->video.duration, lookup->details);
     } else if (lookup->outcome == LOOKUP_SEVERAL) {
         // Nothing to check times against: a clip of such an address is
         // cut as it always was.
@@ -233,6 +240,16 @@ const VideoInfo* known_video(const wchar_t* url, const wchar_t* cookies)
 {
     const Lookup* found = found_for(url, cookies);
     return found && !found->video.live ? &found->video : nullptr;
+}
+
+const VideoDetails* known_details()
+{
+    return s_found && !s_found->video.live ? &s_found->details : nullptr;
+}
+
+double known_duration()
+{
+    return s_found && !s_found->video.live ? s_found->video.duration : -1;
 }
 
 int kept_info_file(const wchar_t* url, const wchar_t* cookies, wchar_t (&file)[PATH_CAP])

@@ -21,10 +21,15 @@ enum {
     IDC_FOOT = 113,
     IDC_PROGRESS = 114,
     IDC_UPDATE = 115,
-    IDC_LOOKUP = 116
+    IDC_LOOKUP = 116,
+    IDC_CHAPTERS = 117,
+    IDC_START_PICTURE = 118,
+    IDC_END_PICTURE = 119,
+    IDC_START_TIME = 120,  // the time under the Start picture
+    IDC_END_TIME = 121
 };
 
-enum { CLIENT_WIDTH = 664, CLIENT_HEIGHT = 590 };
+enum { CLIENT_WIDTH = 664, CLIENT_HEIGHT = 644 };
 enum { QUALITY_COUNT = 6, QUALITY_AUDIO_ONLY = 5, COOKIE_COUNT = 7 };
 enum { PROGRESS_FULL = 1000 };
 
