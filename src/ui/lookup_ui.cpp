@@ -39,14 +39,7 @@ static wchar_t s_folder[PATH_CAP];  // every look-up's folder lies in it
 // when the window ends.
 static int make_lookup_folder(Lookup* lookup)
 {
-    if (!s_folder[0]) {
-        wchar_t temp[PATH_CAP];
-        DWORD length = GetTempPathW(PATH_CAP, temp);
-        if (length == 0 || length >= PATH_CAP ||
-            !format_text(s_folder, L"%lsTarnvik-lookup-%lu", temp, GetCurrentProcessId()))
-            s_folder[0] = L'\0';
-    }
-    if (!s_folder[0])
+    if (!s_folder[0] && !name_process_folder(L"Tarnvik-lookup", s_folder))
         return 0;
     CreateDirectoryW(s_folder, nullptr);
     wchar_t name[16];

@@ -264,23 +264,11 @@ static int wanted_anywhere(const PictureKey& key)
     return 0;
 }
 
-static int make_folder()
-{
-    if (!s_folder[0]) {
-        wchar_t temp[PATH_CAP];
-        DWORD length = GetTempPathW(PATH_CAP, temp);
-        if (length == 0 || length >= PATH_CAP ||
-            !format_text(s_folder, L"%lsTarnvik-pictures-%lu", temp, GetCurrentProcessId()))
-            s_folder[0] = L'\0';
-    }
-    return s_folder[0] != L'\0';
-}
-
 static void fetch(int index)
 {
     PictureState& state = s_pictures[index];
     Preview* preview = (Preview*)calloc(1, sizeof(Preview));
-    if (!preview || !make_folder()) {
+    if (!preview || (!s_folder[0] && !name_process_folder(L"Tarnvik-pictures", s_folder))) {
         free(preview);
         return;
     }
@@ -316,6 +304,19 @@ static void fetch_due()
         }
 }
 
+// Both pictures follow their fields now; a fetch for a time no field
+// holds any more gives way.
+static void follow_fields()
+{
+    if (!s_active)
+        return;
+    for (int index = 0; index < PICTURE_COUNT; ++index)
+        follow_field(index, 1);
+    if (s_running && !wanted_anywhere(s_running_key))
+        cancel_preview();
+    fetch_due();
+}
+
 void show_video_pictures(const wchar_t* url, const wchar_t* cookies, double duration, const VideoDetails& details)
 {
     s_active = 1;
@@ -326,9 +327,7 @@ void show_video_pictures(const wchar_t* url, const wchar_t* cookies, double dura
     s_has_source = details.has_preview;
     if (s_has_source)
         s_source = details.preview;
-    for (int index = 0; index < PICTURE_COUNT; ++index)
-        follow_field(index, 1);
-    fetch_due();
+    follow_fields();
 }
 
 void forget_video_pictures()
@@ -357,14 +356,7 @@ void on_time_change()
 void on_preview_timer()
 {
     KillTimer(g_main, PREVIEW_TIMER);
-    if (!s_active)
-        return;
-    for (int index = 0; index < PICTURE_COUNT; ++index)
-        follow_field(index, 1);
-    // A fetch for a time no field holds any more gives way.
-    if (s_running && !wanted_anywhere(s_running_key))
-        cancel_preview();
-    fetch_due();
+    follow_fields();
 }
 
 void on_preview_done(LPARAM record)
@@ -412,13 +404,7 @@ void show_pictures_row(int shown)
     const HWND ROW[] = {g_start_picture, g_start_time, g_end_picture, g_end_time};
     for (HWND control : ROW)
         ShowWindow(control, shown ? SW_SHOWNA : SW_HIDE);
-    if (!s_active)
-        return;
-    for (int index = 0; index < PICTURE_COUNT; ++index)
-        follow_field(index, 1);
-    if (s_running && !wanted_anywhere(s_running_key))
-        cancel_preview();
-    fetch_due();
+    follow_fields();
 }
 
 void end_pictures()

@@ -84,6 +84,17 @@ int read_whole_file(const wchar_t* path, size_t most, unsigned char** bytes, siz
     return 1;
 }
 
+int name_process_folder(const wchar_t* prefix, wchar_t (&folder)[PATH_CAP])
+{
+    wchar_t temp[PATH_CAP];
+    DWORD length = GetTempPathW(PATH_CAP, temp);
+    if (length == 0 || length >= PATH_CAP || !format_text(folder, L"%ls%ls-%lu", temp, prefix, GetCurrentProcessId())) {
+        folder[0] = L'\0';
+        return 0;
+    }
+    return 1;
+}
+
 int is_dot_entry(const wchar_t* name)
 {
     return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0;

@@ -66,6 +66,11 @@ int copy_file_through(const wchar_t* source, const wchar_t* target);
 // caller removes it (remove_folder).
 int make_temp_folder(wchar_t (&folder)[PATH_CAP]);
 
+// The name of a folder of this process's own in the user's temporary
+// folder: prefix, "-" and the process id. 1 when it fits a path (folder is
+// empty otherwise); the folder is not made here.
+int name_process_folder(const wchar_t* prefix, wchar_t (&folder)[PATH_CAP]);
+
 // Extensions that count as a finished media file, each with its dot.
 enum { EXT_COUNT = 10 };
 extern const wchar_t* const exts[EXT_COUNT];
