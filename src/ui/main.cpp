@@ -117,8 +117,10 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
             return 0;
         case IDC_START:
         case IDC_END:
-            if (HIWORD(wparam) == EN_CHANGE)
+            if (HIWORD(wparam) == EN_CHANGE) {
                 on_time_change();
+                select_chapter_of_times();
+            }
             return 0;
         case IDC_CHAPTERS:
             if (HIWORD(wparam) == CBN_SELCHANGE)

@@ -48,6 +48,8 @@ void picture_view(HWND control, PictureView* view);
 // chapters, hidden otherwise.
 void show_chapters(const VideoDetails* details);
 void on_chapter_chosen();
+// EN_CHANGE of Start or End: the list names the chapter the times now hold, or none.
+void select_chapter_of_times();
 // What the look-up found for the video in the fields (lookup_ui.cpp): its
 // chapters and frame rate, or null; its length, or -1 when not known.
 const VideoDetails* known_details();

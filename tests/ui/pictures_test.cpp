@@ -156,6 +156,13 @@ TEST_F(PicturesTest, AChapterFillsBothTimesAndTheListGoesWithAVideoWithoutChapte
     EXPECT_EQ(text(ID_END), L"7:30");
     EXPECT_TRUE(shows(ID_START_PICTURE, L"Frame at 3:00")) << text(ID_START_PICTURE).c_str();
     EXPECT_TRUE(shows(ID_END_PICTURE, L"Frame before 7:30")) << text(ID_END_PICTURE).c_str();
+    ui_set_text(app, ID_START, L"3:01");
+    EXPECT_EQ(ui_selection(app, ID_CHAPTERS), -1) << "times of no chapter";
+    ui_set_text(app, ID_START, L"180");
+    ui_set_text(app, ID_END, L"");
+    EXPECT_EQ(ui_selection(app, ID_CHAPTERS), -1);
+    ui_set_text(app, ID_START, L"450");
+    EXPECT_EQ(ui_selection(app, ID_CHAPTERS), 2) << "a blank End is the video's end";
     EXPECT_TRUE(ui_keys_focus(app, {VK_MENU, 'H'}, ID_CHAPTERS)) << "Alt+H reaches the list";
 
     ASSERT_TRUE(script_lookup(app.dir, {L"field title Plain", L"field duration 60"}));
