@@ -12,6 +12,8 @@
 #include "win/locator.h"
 
 enum { LOOKUP_LINE_CAP = 8192 };
+// A large site's information file is a few MB at most.
+static const size_t INFO_FILE_MOST = 64u << 20;
 
 static ChildGroup g_lookup_group = CHILD_GROUP_INIT;
 
@@ -53,6 +55,24 @@ static void take_line(void* ctx, const wchar_t* text)
     lookup->output[used + length + 1] = L'\0';
 }
 
+// Chapters, frame rate and the pictures' format, from the UTF-8 info file.
+static void read_details(Lookup* lookup)
+{
+    unsigned char* bytes = nullptr;
+    size_t length = 0;
+    if (!read_whole_file(lookup->info_file, INFO_FILE_MOST, &bytes, &length))
+        return;
+    int units = MultiByteToWideChar(CP_UTF8, 0, (const char*)bytes, (int)length, nullptr, 0);
+    wchar_t* text = units > 0 ? (wchar_t*)malloc(((size_t)units + 1) * sizeof(wchar_t)) : nullptr;
+    if (text) {
+        MultiByteToWideChar(CP_UTF8, 0, (const char*)bytes, (int)length, text, units);
+        text[units] = L'\0';
+        read_video_details(text, lookup->details);
+    }
+    free(text);
+    free(bytes);
+}
+
 static void run_lookup(Lookup* lookup)
 {
     wchar_t ytdlp[PATH_CAP];
@@ -79,8 +99,10 @@ static void run_lookup(Lookup* lookup)
         lookup->outcome = LOOKUP_FAILED;  // a line read before the failure is no answer
     } else if (lookup->outcome == LOOKUP_FOUND) {
         wchar_t info[PATH_CAP];
-        if (join_path(info, lookup->folder, LOOKUP_INFO_FILE) && is_file(info))
+        if (join_path(info, lookup->folder, LOOKUP_INFO_FILE) && is_file(info)) {
             wcscpy(lookup->info_file, info);
+            read_details(lookup);
+        }
     }
 }
 
@@ -100,6 +122,9 @@ int start_lookup(Lookup* lookup)
     lookup->videos = 0;
     lookup->cause = CAUSE_NONE;
     lookup->info_file[0] = L'\0';
+    lookup->details.fps = 0;
+    lookup->details.chapter_count = 0;
+    lookup->details.has_preview = 0;
     lookup->output[0] = L'\0';
     // Only while no look-up thread runs, so the reset can lose no cancel.
     reset_group(&g_lookup_group);

@@ -1,9 +1,11 @@
 // The look-up: one yt-dlp run in the background that reads what a video
-// is (title, length, live) without fetching any of it, and keeps all that
+// is (title, length, live; chapters, frame rate and the format its pictures
+// are taken from) without fetching any of it, and keeps all that
 // yt-dlp learnt in a file of its own folder, for a clip of the same video.
 #pragma once
 #include <windows.h>
 #include "jobs/clipjob.h"
+#include "text/video_details.h"
 #include "text/video_info.h"
 
 // LOOKUP_SEVERAL: the address holds more than one video (a playlist, a
@@ -23,6 +25,7 @@ struct Lookup {
     VideoInfo video;
     int cause;                        // the FailureCause its output named, if any
     wchar_t info_file[PATH_CAP];      // empty when yt-dlp wrote none
+    VideoDetails details;             // read from the info file; empty without one
     ULONGLONG finished;               // GetTickCount64 when it ended
     wchar_t output[LOOKUP_OUTPUT_CAP];  // yt-dlp's lines, for the log when it failed
 };

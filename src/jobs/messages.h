@@ -1,4 +1,4 @@
-// What workers send to the main window: six posted messages. A text
+// What workers send to the main window: seven posted messages. A text
 // travels as a heap copy (malloc) that the window frees after use.
 #pragma once
 #include <windows.h>
@@ -10,7 +10,8 @@ enum {
     WM_APP_CUT_DONE = WM_APP + 3,    // wParam: exit code, lParam: CutDone or null
     WM_APP_SETUP_DONE = WM_APP + 4,  // wParam: how it ended (below); lParam: SetupWorker
     WM_APP_PROGRESS = WM_APP + 5,    // wParam: tenths of a percent, negative = no position
-    WM_APP_LOOKUP_DONE = WM_APP + 6  // lParam: the ended Lookup (jobs/lookup.h), which the window frees
+    WM_APP_LOOKUP_DONE = WM_APP + 6,  // lParam: the ended Lookup (jobs/lookup.h), which the window frees
+    WM_APP_PREVIEW_DONE = WM_APP + 7  // lParam: the ended Preview (jobs/preview.h), which the window frees
 };
 
 // Which worker's end WM_APP_SETUP_DONE reports: the window shows each in its own words.

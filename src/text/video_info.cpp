@@ -5,7 +5,7 @@
 #include <cwchar>
 
 #include "text/bounded.h"
-#include "text/hex.h"
+#include "text/json.h"
 
 const wchar_t VIDEO_INFO_TEMPLATE[] = L"TARNVIK-VIDEO %(duration)s %(is_live)s %(title)+j";
 
@@ -13,68 +13,6 @@ namespace {
 
 const wchar_t MARKER[] = L"TARNVIK-VIDEO ";
 const wchar_t NOT_AVAILABLE[] = L"NA";  // yt-dlp's text for a field it does not know
-
-// The four hex digits of a "\uXXXX" escape at p; -1 when they are not.
-long read_hex4(const wchar_t* p)
-{
-    long value = 0;
-    for (int i = 0; i < 4; ++i) {
-        int digit = hex_digit(p[i]);
-        if (digit < 0)
-            return -1;
-        value = value * 16 + digit;
-    }
-    return value;
-}
-
-wchar_t simple_escape(wchar_t c)
-{
-    switch (c) {
-    case L'"':
-    case L'\\':
-    case L'/':
-        return c;
-    case L'b':
-    case L'f':
-    case L'n':
-    case L'r':
-    case L't':
-        return L' ';
-    default:
-        return 0;
-    }
-}
-
-// A JSON string at p, up to its closing quote, into out. A "\uXXXX" becomes
-// the UTF-16 unit it names, so a pair of them is the character it encodes
-// on Windows too. 0 when it is no JSON string; a title too long is cut.
-int read_json_string(const wchar_t* p, wchar_t (&out)[VIDEO_TITLE_CAP])
-{
-    if (*p++ != L'"')
-        return 0;
-    size_t n = 0;
-    while (*p != L'"') {
-        wchar_t c = *p++;
-        if (c == L'\0')
-            return 0;
-        if (c == L'\\' && *p == L'u') {
-            long unit = read_hex4(p + 1);
-            if (unit < 0)
-                return 0;
-            c = (wchar_t)unit;
-            p += 5;
-        } else if (c == L'\\') {
-            if (!(c = simple_escape(*p++)))
-                return 0;
-        }
-        if (c < 0x20)
-            c = L' ';  // a title is one line
-        if (n < VIDEO_TITLE_CAP - 1)
-            out[n++] = c;
-    }
-    out[n] = L'\0';
-    return p[1] == L'\0';
-}
 
 // "120", "120.5" or "NA" up to the next space; p moves past that space.
 int read_duration(const wchar_t*& p, double& duration)
@@ -119,7 +57,11 @@ int read_video_info_line(const wchar_t* line, VideoInfo& info)
     if (std::wcsncmp(line, MARKER, marker) != 0)
         return 0;
     const wchar_t* p = line + marker;
-    return read_duration(p, info.duration) && read_live(p, info.live) && read_json_string(p, info.title);
+    if (!read_duration(p, info.duration) || !read_live(p, info.live) || *p != L'"')
+        return 0;
+    // A title too long is cut; the line must end with it.
+    const wchar_t* after = nullptr;
+    return json_string(p, info.title, VIDEO_TITLE_CAP, &after) != 0 && *after == L'\0';
 }
 
 void format_length(double seconds, wchar_t (&out)[VIDEO_LENGTH_CAP])

@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <commctrl.h>
 #include "ui/dpi.h"
+#include "ui/pictures.h"
 #include "ui/resources.h"
+#include "ui/rules.h"
 #include "ui/window.h"
 #include "win/globals.h"
 
@@ -20,7 +22,11 @@ HWND g_status, g_progress, g_log, g_foot, g_update, g_lookup;
 
 enum { QUALITY_DEFAULT = 2, LOG_LIMIT = 4194304 };
 // The log's rows in the table below, and the fewest it keeps on a screen too small.
-enum { LOG_TOP = 302, LOG_HEIGHT = 250, LOG_BOTTOM = LOG_TOP + LOG_HEIGHT, LOG_LEAST_HEIGHT = 100 };
+enum { LOG_TOP = 416, LOG_HEIGHT = 190, LOG_BOTTOM = LOG_TOP + LOG_HEIGHT, LOG_LEAST_HEIGHT = 60 };
+// The pictures' part of their row, below the chapter list: on a screen too
+// small for the whole layout even with the log at its least, the pictures
+// go and what lies below them moves up.
+enum { PICTURES_TOP = 204, PICTURES_BOTTOM = 276, PICTURES_HEIGHT = PICTURES_BOTTOM - PICTURES_TOP };
 
 enum FontKind { FONT_PLAIN, FONT_BOLD, FONT_MONO, FONT_UNSET };
 
@@ -45,6 +51,7 @@ static const wchar_t START_LABEL[] = L"&Start";
 static const wchar_t END_LABEL[] = L"&End";
 static const wchar_t QUALITY_LABEL[] = L"&Quality";
 static const wchar_t COOKIES_LABEL[] = L"Coo&kies from";
+static const wchar_t CHAPTERS_LABEL[] = L"C&hapter";
 static const wchar_t MP4_TEXT[] = L"Prefer &MP4 / H.264 (most compatible)";
 static const wchar_t EXACT_TEXT[] = L"E&xact cut (re-encodes at cut points; slower, no glitchy first frames)";
 static const wchar_t NOAUDIO_TEXT[] = L"No &audio (video only)";
@@ -75,21 +82,31 @@ static const ControlSpec CONTROLS[] = {
     {L"STATIC", COOKIES_LABEL, 0, 0, 486, 104, 120, 18, FONT_BOLD, nullptr},
     {L"COMBOBOX", L"", IDC_COOKIES, WS_VSCROLL | CBS_DROPDOWNLIST | TAB_STOP, 486, 122, 164, 200, FONT_PLAIN,
      &g_cookies},
-    {L"BUTTON", MP4_TEXT, IDC_MP4, BS_AUTOCHECKBOX | TAB_STOP, 14, 162, 320, 20, FONT_PLAIN, &g_mp4},
-    {L"BUTTON", EXACT_TEXT, IDC_EXACT, BS_AUTOCHECKBOX | WS_TABSTOP, 14, 184, 520, 20, FONT_PLAIN, &g_exact},
-    {L"BUTTON", NOAUDIO_TEXT, IDC_NOAUDIO, BS_AUTOCHECKBOX | WS_TABSTOP, 14, 206, 320, 20, FONT_PLAIN, &g_noaudio},
-    {L"BUTTON", CUT_CLIP_TEXT, IDC_CUT, BS_DEFPUSHBUTTON | TAB_STOP, 14, 238, 120, 32, FONT_BOLD, &g_cut},
-    {L"BUTTON", OPEN_TEXT, IDC_OPEN, BS_PUSHBUTTON | TAB_STOP, 144, 238, 150, 32, FONT_PLAIN, nullptr},
+    // Shown only for a video with chapters (chapters.cpp).
+    {L"STATIC", CHAPTERS_LABEL, 0, 0, 364, 158, 120, 18, FONT_BOLD, &g_chapters_label},
+    {L"COMBOBOX", L"", IDC_CHAPTERS, WS_VSCROLL | CBS_DROPDOWNLIST | TAB_STOP, 364, 176, 286, 200, FONT_PLAIN,
+     &g_chapters},
+    // The frames at Start and End: 160 by 90 inside a one-pixel frame, the
+    // time of each under it.
+    {PICTURE_CLASS, L"", IDC_START_PICTURE, 0, 14, 158, 162, 92, FONT_PLAIN, &g_start_picture},
+    {L"STATIC", L"", IDC_START_TIME, SS_CENTER | SS_NOPREFIX, 14, 252, 162, 18, FONT_PLAIN, &g_start_time},
+    {PICTURE_CLASS, L"", IDC_END_PICTURE, 0, 186, 158, 162, 92, FONT_PLAIN, &g_end_picture},
+    {L"STATIC", L"", IDC_END_TIME, SS_CENTER | SS_NOPREFIX, 186, 252, 162, 18, FONT_PLAIN, &g_end_time},
+    {L"BUTTON", MP4_TEXT, IDC_MP4, BS_AUTOCHECKBOX | TAB_STOP, 14, 276, 320, 20, FONT_PLAIN, &g_mp4},
+    {L"BUTTON", EXACT_TEXT, IDC_EXACT, BS_AUTOCHECKBOX | WS_TABSTOP, 14, 298, 520, 20, FONT_PLAIN, &g_exact},
+    {L"BUTTON", NOAUDIO_TEXT, IDC_NOAUDIO, BS_AUTOCHECKBOX | WS_TABSTOP, 14, 320, 320, 20, FONT_PLAIN, &g_noaudio},
+    {L"BUTTON", CUT_CLIP_TEXT, IDC_CUT, BS_DEFPUSHBUTTON | TAB_STOP, 14, 352, 120, 32, FONT_BOLD, &g_cut},
+    {L"BUTTON", OPEN_TEXT, IDC_OPEN, BS_PUSHBUTTON | TAB_STOP, 144, 352, 150, 32, FONT_PLAIN, nullptr},
     // At the right end of the footer row, next to the tools' state it changes.
-    {L"BUTTON", UPDATE_TEXT, IDC_UPDATE, BS_PUSHBUTTON | TAB_STOP, 530, 556, 120, 28, FONT_PLAIN, &g_update},
+    {L"BUTTON", UPDATE_TEXT, IDC_UPDATE, BS_PUSHBUTTON | TAB_STOP, 530, 610, 120, 28, FONT_PLAIN, &g_update},
     // The status line and the footer show file names and folders as they
     // are: an "&" in them is no access key.
-    {L"STATIC", L"", IDC_STATUS, SS_NOPREFIX | WS_GROUP, 306, 245, 344, 20, FONT_MONO, &g_status},
-    {PROGRESS_CLASSW, nullptr, IDC_PROGRESS, PBS_SMOOTH, 14, 280, 636, 14, FONT_UNSET, &g_progress},
+    {L"STATIC", L"", IDC_STATUS, SS_NOPREFIX | WS_GROUP, 306, 359, 344, 20, FONT_MONO, &g_status},
+    {PROGRESS_CLASSW, nullptr, IDC_PROGRESS, PBS_SMOOTH, 14, 394, 636, 14, FONT_UNSET, &g_progress},
     {L"EDIT", L"", IDC_LOG, WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | TAB_STOP, 14, LOG_TOP,
      636, LOG_HEIGHT, FONT_MONO, &g_log},
     // One line: a long clips folder ends in "..." rather than under the button.
-    {L"STATIC", L"", IDC_FOOT, SS_ENDELLIPSIS | SS_NOPREFIX, 14, 560, 506, 20, FONT_PLAIN, &g_foot},
+    {L"STATIC", L"", IDC_FOOT, SS_ENDELLIPSIS | SS_NOPREFIX, 14, 614, 506, 20, FONT_PLAIN, &g_foot},
 };
 
 enum { CONTROL_COUNT = sizeof CONTROLS / sizeof CONTROLS[0] };
@@ -140,17 +157,27 @@ static HWND make_control(const ControlSpec& spec)
               font_of(spec.font));
 }
 
+// How the layout gives way on a small screen: the log's pixels, and the
+// pictures' row.
+struct Shrink {
+    int log;
+    int pictures;  // 0, or the pixels of their row when they are left out
+};
+
 // Where a control sits at dpi. The edges are scaled rather than the width,
 // so that controls which end in one line at 96 DPI still do. The log gives
-// up shrink pixels of its height, and what lies below it moves up as much.
-static RECT placed_at(const ControlSpec& spec, int dpi, int shrink)
+// up shrink.log pixels of its height, and what lies below it moves up as
+// much; without the pictures, all below their row moves up by its height.
+static RECT placed_at(const ControlSpec& spec, int dpi, const Shrink& shrink)
 {
     RECT at = {scale_to_dpi(spec.x, dpi), scale_to_dpi(spec.y, dpi), scale_to_dpi(spec.x + spec.width, dpi),
                scale_to_dpi(spec.y + spec.height, dpi)};
+    if (spec.y >= PICTURES_BOTTOM)
+        OffsetRect(&at, 0, -shrink.pictures);
     if (spec.handle == &g_log)
-        at.bottom -= shrink;
+        at.bottom -= shrink.log;
     else if (spec.y >= LOG_BOTTOM)
-        OffsetRect(&at, 0, -shrink);
+        OffsetRect(&at, 0, -shrink.log);
     return at;
 }
 
@@ -158,16 +185,22 @@ static RECT placed_at(const ControlSpec& spec, int dpi, int shrink)
 // the bottom of the screen's work area: at a large text size the whole
 // layout would not fit even a tall screen. The log scrolls, and keeps a
 // few lines.
-static int log_shrink(int layout, int dpi)
+static Shrink layout_shrink(int layout, int dpi)
 {
+    Shrink shrink = {0, 0};
     MONITORINFO monitor = {};
     monitor.cbSize = sizeof monitor;
     if (!GetMonitorInfoW(MonitorFromWindow(g_main, MONITOR_DEFAULTTONEAREST), &monitor))
-        return 0;
+        return shrink;
     int over = outer_size(g_main, 0, scale_to_dpi(CLIENT_HEIGHT, layout), dpi).cy -
                (monitor.rcWork.bottom - monitor.rcWork.top);
     int most = scale_to_dpi(LOG_HEIGHT - LOG_LEAST_HEIGHT, layout);
-    return over <= 0 ? 0 : over < most ? over : most;
+    if (over > most) {
+        shrink.pictures = scale_to_dpi(PICTURES_HEIGHT, layout);
+        over -= shrink.pictures;
+    }
+    shrink.log = over <= 0 ? 0 : over < most ? over : most;
+    return shrink;
 }
 
 static void fill_combo(HWND combo, const wchar_t* const* names, int count, int selected)
@@ -186,6 +219,8 @@ static void set_initial_states()
     SendMessageW(g_exact, BM_SETCHECK, BST_CHECKED, 0);
     SendMessageW(g_progress, PBM_SETRANGE32, 0, PROGRESS_FULL);
     SendMessageW(g_log, EM_LIMITTEXT, LOG_LIMIT, 0);
+    show_chapters(nullptr);
+    attach_time_keys();
 }
 
 HWND create_main_window(HINSTANCE instance, WNDPROC proc)
@@ -208,6 +243,7 @@ HWND create_main_window(HINSTANCE instance, WNDPROC proc)
 
 void create_controls()
 {
+    register_picture_class();
     for (int i = 0; i < CONTROL_COUNT; ++i) {
         s_controls[i] = make_control(CONTROLS[i]);
         if (CONTROLS[i].handle)
@@ -229,7 +265,7 @@ void create_window_contents()
 
 void rescale_controls(int layout, int dpi)
 {
-    int shrink = log_shrink(layout, dpi);
+    Shrink shrink = layout_shrink(layout, dpi);
     for (int i = 0; i < CONTROL_COUNT; ++i) {
         RECT at = placed_at(CONTROLS[i], layout, shrink);
         SetWindowPos(s_controls[i], nullptr, at.left, at.top, at.right - at.left, at.bottom - at.top,
@@ -237,5 +273,7 @@ void rescale_controls(int layout, int dpi)
         if (CONTROLS[i].font != FONT_UNSET)
             SendMessageW(s_controls[i], WM_SETFONT, (WPARAM)font_of(CONTROLS[i].font), TRUE);
     }
-    fit_client_area(g_main, scale_to_dpi(CLIENT_WIDTH, layout), scale_to_dpi(CLIENT_HEIGHT, layout) - shrink, dpi);
+    fit_client_area(g_main, scale_to_dpi(CLIENT_WIDTH, layout),
+                    scale_to_dpi(CLIENT_HEIGHT, layout) - shrink.log - shrink.pictures, dpi);
+    show_pictures_row(shrink.pictures == 0);
 }

@@ -10,6 +10,7 @@
 #include "proc/tools.h"
 #include "text/address_time.h"
 #include "text/hints.h"
+#include "ui/pictures.h"
 #include "ui/rules.h"
 #include "ui/window.h"
 #include "win/files.h"
@@ -37,14 +38,7 @@ static wchar_t s_folder[PATH_CAP];  // every look-up's folder lies in it
 // when the window ends.
 static int make_lookup_folder(Lookup* lookup)
 {
-    if (!s_folder[0]) {
-        wchar_t temp[PATH_CAP];
-        DWORD length = GetTempPathW(PATH_CAP, temp);
-        if (length == 0 || length >= PATH_CAP ||
-            !format_text(s_folder, L"%lsTarnvik-lookup-%lu", temp, GetCurrentProcessId()))
-            s_folder[0] = L'\0';
-    }
-    if (!s_folder[0])
+    if (!s_folder[0] && !name_process_folder(L"Tarnvik-lookup", s_folder))
         return 0;
     CreateDirectoryW(s_folder, nullptr);
     wchar_t name[16];
@@ -151,6 +145,8 @@ void on_request_change()
     if (s_running)
         cancel_lookup();
     show_hint();
+    show_chapters(nullptr);
+    forget_video_pictures();
     wchar_t url[CLIP_URL_CAP];
     GetWindowTextW(g_url, url, CLIP_URL_CAP);
     if (is_http_url(url))
@@ -208,6 +204,10 @@ void on_lookup_done(LPARAM record)
     } else if (lookup->outcome == LOOKUP_FOUND) {
         s_found = lookup;
         show_video(lookup->video);
+        show_chapters(&lookup->details);
+        // A live stream's frames move on while they are looked at.
+        if (!lookup->video.live)
+            show_video_pictures(lookup->url, lookup->cookies, lookup->video.duration, lookup->details);
     } else if (lookup->outcome == LOOKUP_SEVERAL) {
         // Nothing to check times against: a clip of such an address is
         // cut as it always was.
@@ -232,6 +232,16 @@ const VideoInfo* known_video(const wchar_t* url, const wchar_t* cookies)
 {
     const Lookup* found = found_for(url, cookies);
     return found && !found->video.live ? &found->video : nullptr;
+}
+
+const VideoDetails* known_details()
+{
+    return s_found && !s_found->video.live ? &s_found->details : nullptr;
+}
+
+double known_duration()
+{
+    return s_found && !s_found->video.live ? s_found->video.duration : -1;
 }
 
 int kept_info_file(const wchar_t* url, const wchar_t* cookies, wchar_t (&file)[PATH_CAP])

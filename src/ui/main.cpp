@@ -11,6 +11,8 @@
 #include "proc/tools.h"
 #include "selftest/selftest.h"
 #include "ui/dpi.h"
+#include "ui/pictures.h"
+#include "ui/resources.h"
 #include "ui/rules.h"
 #include "ui/window.h"
 #include "win/files.h"
@@ -125,6 +127,17 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
             if (HIWORD(wparam) == CBN_SELCHANGE)
                 on_request_change();
             return 0;
+        case IDC_START:
+        case IDC_END:
+            if (HIWORD(wparam) == EN_CHANGE) {
+                on_time_change();
+                select_chapter_of_times();
+            }
+            return 0;
+        case IDC_CHAPTERS:
+            if (HIWORD(wparam) == CBN_SELCHANGE)
+                on_chapter_chosen();
+            return 0;
         case IDC_OPEN:
             on_open_clips();
             return 0;
@@ -175,9 +188,14 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
     case WM_APP_SHOWN:
         on_shown();
         return 0;
+    case WM_APP_PREVIEW_DONE:
+        on_preview_done(lparam);
+        return 0;
     case WM_TIMER:
         if (wparam == LOOKUP_TIMER)
             on_lookup_timer();
+        else if (wparam == PREVIEW_TIMER)
+            on_preview_timer();
         return 0;
     }
     return DefWindowProcW(hwnd, msg, wparam, lparam);
@@ -209,6 +227,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
         }
     }
     end_lookups();
+    end_pictures();
     if (SUCCEEDED(s_com))
         CoUninitialize();
     return 0;

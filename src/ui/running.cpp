@@ -2,6 +2,7 @@
 // worker starts here, with a fresh cancel.
 #include <windows.h>
 #include "proc/runner.h"
+#include "ui/pictures.h"
 #include "ui/window.h"
 
 Running g_running = RUNNING_NOTHING;
@@ -16,8 +17,12 @@ void show_running(Running what)
     if (what == RUNNING_NOTHING) {
         enable_control(g_update);
         resume_lookup();
+        resume_pictures();
     } else {
         disable_control(g_update, g_cut);
+        // Nothing of the pictures holds up a clip, and a tool update may
+        // need to replace the ffmpeg they run.
+        pause_pictures();
     }
 }
 

@@ -1,6 +1,7 @@
 // Files and folders: listing, joining, probing, writing through to the disk,
 // replacing in one step, and the clip job's finished file.
 #include "win/files.h"
+#include <stdlib.h>
 #include <wchar.h>
 #include "text/bounded.h"
 #include "win/globals.h"
@@ -59,6 +60,41 @@ int read_file_start(const wchar_t* path, unsigned char* bytes, size_t cap, size_
     CloseHandle(file);
     *length = got;
     return ok != 0;
+}
+
+int read_whole_file(const wchar_t* path, size_t most, unsigned char** bytes, size_t* length)
+{
+    *bytes = nullptr;
+    *length = 0;
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    LARGE_INTEGER size;
+    unsigned char* block = nullptr;
+    DWORD got = 0;
+    int ok = GetFileSizeEx(file, &size) && (unsigned long long)size.QuadPart <= most &&
+             (block = (unsigned char*)malloc((size_t)size.QuadPart + 1)) != nullptr &&
+             ReadFile(file, block, (DWORD)size.QuadPart, &got, NULL) && got == (DWORD)size.QuadPart;
+    CloseHandle(file);
+    if (!ok) {
+        free(block);
+        return 0;
+    }
+    block[got] = 0;
+    *bytes = block;
+    *length = got;
+    return 1;
+}
+
+int name_process_folder(const wchar_t* prefix, wchar_t (&folder)[PATH_CAP])
+{
+    wchar_t temp[PATH_CAP];
+    DWORD length = GetTempPathW(PATH_CAP, temp);
+    if (length == 0 || length >= PATH_CAP || !format_text(folder, L"%ls%ls-%lu", temp, prefix, GetCurrentProcessId())) {
+        folder[0] = L'\0';
+        return 0;
+    }
+    return 1;
 }
 
 int is_dot_entry(const wchar_t* name)

@@ -25,6 +25,12 @@ int can_write_in(const wchar_t* folder);
 // 1 with the count in length; 0 when the file cannot be read.
 int read_file_start(const wchar_t* path, unsigned char* bytes, size_t cap, size_t* length);
 
+// Reads the whole file, of at most most bytes, into a new block (malloc;
+// the caller frees it) with one zero byte after its end. 1 with the block
+// and its length (the zero not counted); 0 when the file cannot be read or
+// is larger.
+int read_whole_file(const wchar_t* path, size_t most, unsigned char** bytes, size_t* length);
+
 // 1 for the "." and ".." entries of a folder listing.
 int is_dot_entry(const wchar_t* name);
 
@@ -59,6 +65,11 @@ int copy_file_through(const wchar_t* source, const wchar_t* target);
 // folder into folder, for one child's TEMP and TMP. 1 when it was made; the
 // caller removes it (remove_folder).
 int make_temp_folder(wchar_t (&folder)[PATH_CAP]);
+
+// The name of a folder of this process's own in the user's temporary
+// folder: prefix, "-" and the process id. 1 when it fits a path (folder is
+// empty otherwise); the folder is not made here.
+int name_process_folder(const wchar_t* prefix, wchar_t (&folder)[PATH_CAP]);
 
 // Extensions that count as a finished media file, each with its dot.
 enum { EXT_COUNT = 10 };

@@ -284,3 +284,13 @@ inline bool fails_in(const std::vector<ScriptLine>& script, int run)
             return true;
     return false;
 }
+
+// The colour (COLORREF) of the square in the middle of the picture the fake
+// ffmpeg writes for the frame at seconds (the End's time for the last frame
+// before End, -1 for the video's last frame): a test tells by it which
+// frame a window shows.
+inline unsigned long fake_frame_color(double seconds)
+{
+    long ms = seconds < 0 ? 999999 : (long)(seconds * 1000 + 0.5);
+    return RGB(20 + ms / 1000 % 200, 20 + ms % 1000 / 5, 160 + ms / 200000 % 90);
+}

@@ -37,6 +37,8 @@
 //   field <name> <value>  a field of the video for "--print" templates;
 //                         without one, "title" is "Fake video" and every
 //                         other field "NA", as yt-dlp prints what it lacks
+//   info-json <file>      the information file to write: that file's
+//                         bytes (default: the title alone)
 // and, when its exit code is 0, it prints each "--print" template with the
 // fields put in ("%(name)s" as it is, "%(name)+j" as a JSON string; not
 // when it replays a transcript, which holds yt-dlp's own printed lines),
@@ -174,9 +176,13 @@ static void answer_lookup(int argc, wchar_t** argv, const std::vector<ScriptLine
     for (int i = 1; i + 1 < argc && !replayed; i++)
         if (wcscmp(argv[i], L"--print") == 0)
             write_out(to_utf8(expand_template(argv[i + 1], script) + L"\n"));
-    if (has_option(argc, argv, L"--write-info-json"))
-        write_bytes(option_value(argc, argv, L"-o") + L".info.json",
-                    to_utf8(L"{\"title\": " + as_json(field_value(script, L"title")) + L"}"), false);
+    if (!has_option(argc, argv, L"--write-info-json"))
+        return;
+    std::string info = to_utf8(L"{\"title\": " + as_json(field_value(script, L"title")) + L"}");
+    for (const ScriptLine& s : script)
+        if (s.word == L"info-json" && !read_bytes(resolve_in(own_folder(), s.rest), info))
+            say_error("fake yt-dlp: information file not found\n");
+    write_bytes(option_value(argc, argv, L"-o") + L".info.json", info, false);
 }
 
 static void unpack_into_temp(const std::wstring& record)

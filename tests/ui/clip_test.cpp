@@ -127,7 +127,7 @@ TEST_F(ClipTest, WholeJobShowsItsStagesAndReportsTheLargestMediaFile)
     TextLines paced = SCRIPT;
     paced.push_back(PACED);
     ASSERT_TRUE(script_ytdlp(app.dir, paced));
-    ASSERT_TRUE(script_lookup(app.dir, {std::wstring(L"field title ") + VIDEO_TITLE, L"field duration 40.0"}));
+    ASSERT_TRUE(script_video_with_pictures(app.dir, VIDEO_TITLE, 40));
     size_t folders_before = job_folders(app.dir).size();
     JobView view = cut_paced(L"https://example.com/watch?v=demo", L"0", L"0:12");
     ASSERT_TRUE(view.ended);
@@ -189,11 +189,12 @@ TEST_F(ClipTest, WholeJobShowsItsStagesAndReportsTheLargestMediaFile)
     EXPECT_TRUE(wait_until([&] { return ui_text(app, ID_LOOKUP) == VIDEO_TITLE + std::wstring(L" — 0:40"); },
                            JOB_TIMEOUT_MS))
         << ui_text(app, ID_LOOKUP).c_str();
+    EXPECT_TRUE(wait_for_pictures(app, L"0:00", L"0:12"));
     ASSERT_TRUE(ui_screenshot(app.main, screenshot_path()));
     unsigned long width, height;
     png_size(screenshot_path(), width, height);
     EXPECT_EQ(width, 664u);
-    EXPECT_EQ(height, 590u);
+    EXPECT_EQ(height, 644u);
 }
 
 TEST_F(ClipTest, AudioOnlyJobAsksForAudioWithTheChosenOptions)

@@ -308,3 +308,32 @@ bool has_arg(const TextLines& args, const wchar_t* arg)
             return true;
     return false;
 }
+
+bool script_video_with_pictures(const std::wstring& dir, const std::wstring& title, double seconds)
+{
+    wchar_t info[1024];
+    swprintf(info, 1024,
+             L"{\"title\": \"%ls\", \"duration\": %g, \"fps\": 25, \"formats\": ["
+             L"{\"url\": \"https://media.example/v?itag=137\", \"protocol\": \"https\", \"vcodec\": \"avc1\", "
+             L"\"width\": 1920, \"height\": 1080},"
+             L"{\"url\": \"%ls\", \"protocol\": \"https\", \"vcodec\": \"avc1\", \"width\": 256, "
+             L"\"height\": 144, \"http_headers\": {\"User-Agent\": \"TarnvikTest\"}}],"
+             L"\"chapters\": [{\"start_time\": 0, \"end_time\": %g, \"title\": \"Opening\"},"
+             L"{\"start_time\": %g, \"end_time\": %g, \"title\": \"Main part\"},"
+             L"{\"start_time\": %g, \"end_time\": %g, \"title\": \"Questions\"}]}",
+             title.c_str(), seconds, PICTURES_FORMAT_URL, seconds * 0.3, seconds * 0.3, seconds * 0.75,
+             seconds * 0.75, seconds);
+    return write_file(dir + L"\\video-info.json", utf8_of(info)) &&
+           script_lookup(dir, {L"field title " + title, L"field duration " + std::to_wstring(seconds),
+                               L"info-json video-info.json"});
+}
+
+bool wait_for_pictures(const UiApp& app, const wchar_t* start, const wchar_t* end)
+{
+    return wait_until(
+        [&] {
+            return ui_text(app, ID_START_PICTURE) == std::wstring(L"Frame at ") + start &&
+                   ui_text(app, ID_END_PICTURE) == std::wstring(L"Frame before ") + end;
+        },
+        JOB_TIMEOUT_MS);
+}

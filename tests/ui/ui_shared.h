@@ -12,7 +12,8 @@
 enum {
     ID_URL = 101, ID_START = 102, ID_END = 103, ID_QUALITY = 104, ID_COOKIES = 105,
     ID_MP4 = 106, ID_EXACT = 107, ID_NOAUDIO = 108, ID_CUT = 109, ID_OPEN = 110,
-    ID_STATUS = 111, ID_LOG = 112, ID_FOOT = 113, ID_PROGRESS = 114, ID_UPDATE = 115, ID_LOOKUP = 116
+    ID_STATUS = 111, ID_LOG = 112, ID_FOOT = 113, ID_PROGRESS = 114, ID_UPDATE = 115, ID_LOOKUP = 116,
+    ID_CHAPTERS = 117, ID_START_PICTURE = 118, ID_END_PICTURE = 119, ID_START_TIME = 120, ID_END_TIME = 121
 };
 
 // Upper bounds for waits on things that come: long, so that only what never
@@ -70,6 +71,17 @@ bool script_ytdlp(const std::wstring& dir, const TextLines& lines);
 std::wstring last_ytdlp_folder(const std::wstring& dir);
 // Writes dir\yt-dlp-lookup.script, which the fake yt-dlp follows for a look-up.
 bool script_lookup(const std::wstring& dir, const TextLines& lines);
+// Writes dir\yt-dlp-lookup.script for a video of that title and length
+// whose information file (dir\video-info.json) lists three chapters, a
+// 1080p and a 144p format (headers "User-Agent: TarnvikTest") and 25
+// frames a second: the window shows its chapters and the fake ffmpeg's
+// pictures of it.
+bool script_video_with_pictures(const std::wstring& dir, const std::wstring& title, double seconds);
+// Waits until the pictures show the frame at start and the last before end.
+bool wait_for_pictures(const UiApp& app, const wchar_t* start, const wchar_t* end);
+// The address of that video's 144p format, which the pictures are taken from.
+inline const wchar_t PICTURES_FORMAT_URL[] = L"https://media.example/v?itag=160&len=1";
+
 // The arguments the fake yt-dlp last received (argv[0] first).
 TextLines last_ytdlp_args(const std::wstring& dir);
 // The value after option in args, or empty.

@@ -27,6 +27,9 @@ const wchar_t HELP[] =
     L"Times work with or without colons:  5:38 and 338 both mean 5 min 38 s (1:02:03 works too).  "
     L"Leave End blank to clip to the end of the video.";
 
+// The client area's height at 100 %; its width is 664.
+const int CLIENT_H = 644;
+
 // The window's children as a user should get them, in creation order.
 const ControlRow LAYOUT[] = {
     {L"Static", L"Video URL", 0, 0, 14, 12, 200, 18, BOLD},
@@ -42,17 +45,24 @@ const ControlRow LAYOUT[] = {
     {L"ComboBox", L"Up to 1080p", ID_QUALITY, 0x00200003, 306, 122, 160, 200, PLAIN},
     {L"Static", L"Cookies from", 0, 0, 486, 104, 120, 18, BOLD},
     {L"ComboBox", L"firefox", ID_COOKIES, 0x00200003, 486, 122, 164, 200, PLAIN},
-    {L"Button", L"Prefer MP4 / H.264 (most compatible)", ID_MP4, 0x3, 14, 162, 320, 20, PLAIN},
-    {L"Button", L"Exact cut (re-encodes at cut points; slower, no glitchy first frames)", ID_EXACT, 0x3, 14, 184,
+    // Shown only for a video with chapters.
+    {L"Static", L"Chapter", 0, 0, 364, 158, 120, 18, BOLD},
+    {L"ComboBox", L"", ID_CHAPTERS, 0x00200003, 364, 176, 286, 200, PLAIN},
+    {L"TarnvikPicture", L"", ID_START_PICTURE, 0, 14, 158, 162, 92, PLAIN},
+    {L"Static", L"", ID_START_TIME, SS_CENTER | SS_NOPREFIX, 14, 252, 162, 18, PLAIN},
+    {L"TarnvikPicture", L"", ID_END_PICTURE, 0, 186, 158, 162, 92, PLAIN},
+    {L"Static", L"", ID_END_TIME, SS_CENTER | SS_NOPREFIX, 186, 252, 162, 18, PLAIN},
+    {L"Button", L"Prefer MP4 / H.264 (most compatible)", ID_MP4, 0x3, 14, 276, 320, 20, PLAIN},
+    {L"Button", L"Exact cut (re-encodes at cut points; slower, no glitchy first frames)", ID_EXACT, 0x3, 14, 298,
      520, 20, PLAIN},
-    {L"Button", L"No audio (video only)", ID_NOAUDIO, 0x3, 14, 206, 320, 20, PLAIN},
-    {L"Button", L"Cut clip", ID_CUT, 0x1, 14, 238, 120, 32, BOLD},
-    {L"Button", L"Open clips folder", ID_OPEN, 0x0, 144, 238, 150, 32, PLAIN},
-    {L"Button", L"Update tools", ID_UPDATE, 0x0, 530, 556, 120, 28, PLAIN},
-    {L"Static", L"", ID_STATUS, 0, 306, 245, 344, 20, MONO},
-    {L"msctls_progress32", L"", ID_PROGRESS, 0x1, 14, 280, 636, 14, NO_FONT},
-    {L"Edit", L"", ID_LOG, 0x00A00844, 14, 302, 636, 250, MONO},
-    {L"Static", L"", ID_FOOT, SS_ENDELLIPSIS | SS_NOPREFIX, 14, 560, 506, 20, PLAIN},
+    {L"Button", L"No audio (video only)", ID_NOAUDIO, 0x3, 14, 320, 320, 20, PLAIN},
+    {L"Button", L"Cut clip", ID_CUT, 0x1, 14, 352, 120, 32, BOLD},
+    {L"Button", L"Open clips folder", ID_OPEN, 0x0, 144, 352, 150, 32, PLAIN},
+    {L"Button", L"Update tools", ID_UPDATE, 0x0, 530, 610, 120, 28, PLAIN},
+    {L"Static", L"", ID_STATUS, 0, 306, 359, 344, 20, MONO},
+    {L"msctls_progress32", L"", ID_PROGRESS, 0x1, 14, 394, 636, 14, NO_FONT},
+    {L"Edit", L"", ID_LOG, 0x00A00844, 14, 416, 636, 190, MONO},
+    {L"Static", L"", ID_FOOT, SS_ENDELLIPSIS | SS_NOPREFIX, 14, 614, 506, 20, PLAIN},
 };
 
 const wchar_t* const QUALITIES[] = {L"Best available", L"Up to 4K (2160p)", L"Up to 1080p",
@@ -150,7 +160,7 @@ void screenshot_after_a_clip(UiApp& app, const wchar_t* png)
     EXPECT_TRUE(write_lines(app.dir + L"\\ffprobe.script", {L"transcript " + probes + L"h264-section.txt",
                                                              L"transcript " + probes + L"h264-section-streams.txt",
                                                              L"transcript " + probes + L"h264-result.txt"}));
-    EXPECT_TRUE(script_lookup(app.dir, {L"field title Café – Ünïcode", L"field duration 40.0"}));
+    EXPECT_TRUE(script_video_with_pictures(app.dir, L"Café – Ünïcode", 40));
     ui_set_text(app, ID_URL, L"https://example.com/watch?v=demo");
     ui_set_text(app, ID_START, L"0");
     ui_set_text(app, ID_END, L"0:12");
@@ -158,6 +168,7 @@ void screenshot_after_a_clip(UiApp& app, const wchar_t* png)
     EXPECT_TRUE(watch_job(app, JOB_TIMEOUT_MS).ended);
     // The look-up waited for the clip; the screenshot shows what it found.
     EXPECT_TRUE(wait_until([&] { return ui_text(app, ID_LOOKUP) == L"Café – Ünïcode — 0:40"; }, JOB_TIMEOUT_MS));
+    EXPECT_TRUE(wait_for_pictures(app, L"0:00", L"0:12"));
     EXPECT_TRUE(ui_screenshot(app.main, TEST_DATA_DIR L"\\..\\..\\docs\\" + std::wstring(png)));
     ui_close(app, SHORT_TIMEOUT_MS);
 }
@@ -195,14 +206,16 @@ TEST_F(WindowTest, ControlsSitWhereTheLayoutPutsThem)
             EXPECT_EQ(shown_text(child), row.text);
         }
         DWORD style = (DWORD)GetWindowLongW(child, GWL_STYLE);
-        DWORD wanted = style_kept(row) | WS_CHILD | WS_VISIBLE;
-        EXPECT_EQ(style & wanted, wanted);
+        // The chapter list and its label wait for a video with chapters.
+        bool hidden = row.id == ID_CHAPTERS || (i + 1 < children.size() && LAYOUT[i + 1].id == ID_CHAPTERS);
+        DWORD wanted = style_kept(row) | WS_CHILD | (hidden ? 0 : WS_VISIBLE);
+        EXPECT_EQ(style & (wanted | WS_VISIBLE), wanted);
         EXPECT_TRUE(IsWindowEnabled(child));
         RECT rect = client_rect_of(child, app.main);
         EXPECT_EQ(rect.left, row.x);
         EXPECT_EQ(rect.top, row.y);
         EXPECT_EQ(rect.right - rect.left, row.width);
-        if (row.id != ID_QUALITY && row.id != ID_COOKIES) {  // a closed combo box shows only its field
+        if (row.id != ID_QUALITY && row.id != ID_COOKIES && row.id != ID_CHAPTERS) {  // a closed combo box shows only its field
             EXPECT_EQ(rect.bottom - rect.top, row.height);
         }
     }
@@ -242,7 +255,7 @@ TEST(ScaledWindow, At150PercentTheClientAreaAndEveryControlAreHalfAsLargeAgain)
     RECT client;
     GetClientRect(scaled.main, &client);
     EXPECT_NEAR(client.right, 664 * 1.5, 1.0);
-    EXPECT_NEAR(client.bottom, 590 * 1.5, 1.0);
+    EXPECT_NEAR(client.bottom, CLIENT_H * 1.5, 1.0);
     std::vector<HWND> children = children_in_order(scaled.main);
     ASSERT_EQ(children.size(), sizeof LAYOUT / sizeof LAYOUT[0]);
     for (size_t i = 0; i < children.size(); ++i) {
@@ -252,7 +265,7 @@ TEST(ScaledWindow, At150PercentTheClientAreaAndEveryControlAreHalfAsLargeAgain)
         EXPECT_NEAR(rect.left, row.x * 1.5, 1.0);
         EXPECT_NEAR(rect.top, row.y * 1.5, 1.0);
         EXPECT_NEAR(rect.right, (row.x + row.width) * 1.5, 1.0);
-        if (row.id != ID_QUALITY && row.id != ID_COOKIES) {  // a closed combo box is as high as its font
+        if (row.id != ID_QUALITY && row.id != ID_COOKIES && row.id != ID_CHAPTERS) {  // a closed combo box is as high as its font
             EXPECT_NEAR(rect.bottom, (row.y + row.height) * 1.5, 1.0);
         }
     }
@@ -358,7 +371,7 @@ TEST(TextSize, EveryTextFitsItsControlFrom100To225PercentAndTheWindowGrowsWithIt
     RECT client;
     GetClientRect(g_main, &client);
     EXPECT_EQ(client.right, 664) << "the default text size puts everything back";
-    EXPECT_EQ(client.bottom, 590);
+    EXPECT_EQ(client.bottom, CLIENT_H);
     DestroyWindow(g_main);
     g_main = nullptr;
     for (HFONT font : {g_font, g_bold, g_mono})
@@ -377,7 +390,7 @@ TEST(TextSize, At150PercentTarnvikStartsLarger)
     RECT client;
     GetClientRect(large.main, &client);
     EXPECT_GT(client.right, 664);
-    EXPECT_NEAR(client.bottom, client.right * 590.0 / 664.0, 2.0) << "the whole layout grows alike";
+    EXPECT_NEAR(client.bottom, client.right * (double)CLIENT_H / 664.0, 2.0) << "the whole layout grows alike";
     screenshot_after_a_clip(large, L"tarnvik-window-text-150.png");
 }
 
@@ -401,14 +414,14 @@ TEST_F(WindowTest, MainWindowIsAFixedSizeTarnvikWindow)
     RECT client;
     GetClientRect(app.main, &client);
     EXPECT_EQ(client.right, 664);
-    EXPECT_EQ(client.bottom, 590);
+    EXPECT_EQ(client.bottom, CLIENT_H);
     DWORD style = (DWORD)GetWindowLongW(app.main, GWL_STYLE);
     EXPECT_EQ(style & 0x00CA0000u, 0x00CA0000u);
     EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0u);
     // The right column ends 14 pixels from the right border, as the left one starts.
     for (int id : {ID_URL, ID_COOKIES, ID_STATUS, ID_PROGRESS, ID_LOG, ID_UPDATE})
         EXPECT_EQ(client_rect_of(ui_control(app, id), app.main).right, 650) << id;
-    EXPECT_EQ(client_rect_of(ui_control(app, ID_FOOT), app.main).bottom, 580);
+    EXPECT_EQ(client_rect_of(ui_control(app, ID_FOOT), app.main).bottom, CLIENT_H - 10);
     // The themed frame of a field; WS_BORDER draws a flat black one under visual styles.
     for (int id : {ID_URL, ID_START, ID_END, ID_LOG})
         EXPECT_TRUE(GetWindowLongW(ui_control(app, id), GWL_EXSTYLE) & WS_EX_CLIENTEDGE) << id;
