@@ -126,7 +126,8 @@ int start_lookup(Lookup* lookup)
     lookup->details.chapter_count = 0;
     lookup->details.has_preview = 0;
     lookup->output[0] = L'\0';
-    // Only while no look-up thread runs, so the reset can lose no cancel.
+    // A stopped look-up's thread may still be running: a cancel it misses
+    // here only lets its yt-dlp finish, and the window drops its answer.
     reset_group(&g_lookup_group);
     HANDLE thread = CreateThread(nullptr, 0, lookup_thread, lookup, 0, nullptr);
     if (!thread)

@@ -29,7 +29,7 @@ static const wchar_t LOOKING_UP[] = L"looking up the video…";
 static const wchar_t SEVERAL_VIDEOS[] = L"This address holds several videos, not one.";
 
 static unsigned long s_serial;   // the request now in the fields
-static Lookup* s_running;        // the look-up thread's record until it reports
+static Lookup* s_running;        // the running look-up's record, until it reports or is stopped
 static Lookup* s_found;          // the answer for the request now in the fields
 static int s_due;                // the request waits for a look-up
 static wchar_t s_folder[PATH_CAP];  // every look-up's folder lies in it
@@ -111,11 +111,23 @@ static void read_request(Lookup* lookup)
             CLIP_COOKIES_CAP - 1);
 }
 
+// Stops the running look-up and forgets it. Its thread reports once its
+// output pipe has closed, which a process still holding that pipe can put
+// off for long; the next look-up does not wait for it, and the late report
+// is dropped by its serial (or, after Esc, shows the hint again).
+static void stop_running_lookup()
+{
+    if (!s_running)
+        return;
+    cancel_lookup();
+    s_running = nullptr;
+}
+
 static void start_due_lookup()
 {
     wchar_t ytdlp[PATH_CAP];
-    // One thread at a time (a stopped one is about to report), and the log
-    // holds only the lines of the work that runs.
+    // One running look-up at a time, and the log holds only the lines of
+    // the work that runs.
     if (!s_due || s_running || g_running != RUNNING_NOTHING)
         return;
     s_due = 0;
@@ -142,8 +154,7 @@ void on_request_change()
         discard(s_found);
         s_found = nullptr;
     }
-    if (s_running)
-        cancel_lookup();
+    stop_running_lookup();
     show_hint();
     show_chapters(nullptr);
     forget_video_pictures();
@@ -172,8 +183,7 @@ void cancel_running_lookup()
 {
     KillTimer(g_main, LOOKUP_TIMER);
     s_due = 0;
-    if (s_running)
-        cancel_lookup();
+    stop_running_lookup();
 }
 
 // yt-dlp's own lines and the plain-words hint, as after a failed clip; not

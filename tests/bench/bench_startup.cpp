@@ -2,6 +2,8 @@
 // the floor: the same window with the same controls and manifest that does
 // nothing else (bare_window.exe). Both are started in turn, many times, in
 // a program folder with every tool; prints the medians and their ratio.
+// Arguments: the number of starts of each (30), and another Tarnvik.exe to
+// time in place of the one built (an older build, to compare).
 //   shown:   from CreateProcess until the window is visible
 //   painted: until it and every control in it have been painted, the
 //            moment the user sees the whole window
@@ -83,7 +85,11 @@ int main(int argc, char** argv)
 {
     int rounds = argc > 1 ? atoi(argv[1]) : ROUNDS;
     std::wstring dir = ui_program_dir(L"bench start-up");
-    if (dir.empty() || !ui_install_tools(dir, nullptr)) {
+    wchar_t other[MAX_PATH] = L"";
+    if (argc > 2 && MultiByteToWideChar(CP_ACP, 0, argv[2], -1, other, MAX_PATH) == 0)
+        other[0] = L'\0';
+    if (dir.empty() || !ui_install_tools(dir, nullptr) ||
+        (argc > 2 && !CopyFileW(other, (dir + L"\\Tarnvik.exe").c_str(), FALSE))) {
         fprintf(stderr, "bench_startup: no program folder with the tools\n");
         return 1;
     }

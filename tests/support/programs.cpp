@@ -177,3 +177,26 @@ DWORD child_process(DWORD parent_pid, const wchar_t* exe_name)
     CloseHandle(snapshot);
     return found;
 }
+
+std::vector<std::wstring> descendant_processes(DWORD pid)
+{
+    std::vector<PROCESSENTRY32W> all;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return {};
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        all.push_back(entry);
+    CloseHandle(snapshot);
+    std::vector<std::wstring> found;
+    std::vector<DWORD> parents = {pid};
+    for (size_t i = 0; i < parents.size() && parents.size() < 64; i++)
+        for (const PROCESSENTRY32W& process : all)
+            if (process.th32ParentProcessID == parents[i] && process.th32ProcessID != pid) {
+                parents.push_back(process.th32ProcessID);
+                found.push_back(std::wstring(process.szExeFile) + L" " + std::to_wstring(process.th32ProcessID) +
+                                L" (of " + std::to_wstring(parents[i]) + L")");
+            }
+    return found;
+}

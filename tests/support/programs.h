@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
 
 // The folder of the running test program, without a trailing backslash.
 std::wstring bin_dir();
@@ -25,6 +26,9 @@ bool run_program(const std::wstring& cmdline, const wchar_t* cwd, DWORD timeout_
 
 // The id of a running process named exe_name whose parent is parent_pid; 0 when none.
 DWORD child_process(DWORD parent_pid, const wchar_t* exe_name);
+// Every running process that pid started, and those they started, each as
+// "NAME PID (of PARENT)".
+std::vector<std::wstring> descendant_processes(DWORD pid);
 // A steady clock in seconds, for the benchmarks.
 double now_seconds();
 

@@ -129,6 +129,8 @@ void print_windows()
         if (HWND question = ui_question(app))
             print_line(L"question:", ui_text(question));
         print_line(L"", ui_foreground());
+        for (const std::wstring& process : descendant_processes(app.pid))
+            print_line(L"running: ", process);
         std::vector<std::wstring> log = ui_log_lines(app);
         printf("  log, %zu lines:\n", log.size());
         for (const std::wstring& line : log)
