@@ -17,6 +17,7 @@
 #include "win/files.h"
 #include "win/globals.h"
 #include "win/locator.h"
+#include "win/temp_folder.h"
 
 // An environment value holds at most 32767 characters, so this always fits.
 enum { PATH_READ_CAP = 32768, PATH_NEW_CAP = 65536 };
@@ -97,6 +98,12 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
     switch (msg) {
     case WM_DESTROY:
         PostQuitMessage(0);
+        return 0;
+    case WM_ENDSESSION:
+        // Log-off or shut-down: the process may end at any moment from here,
+        // without the message loop running out.
+        if (wparam)
+            end_lookups();
         return 0;
     case WM_COMMAND:
         switch (LOWORD(wparam)) {
@@ -186,6 +193,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
     create_window_contents();
     refresh_footer();
     ShowWindow(g_main, show);
+    start_removing_ended_runs_folders();
     // A download that could not be saved is not offered.
     if (!all_tools_found()) {
         if (can_write_in(g_appdir))
