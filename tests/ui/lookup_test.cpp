@@ -189,20 +189,6 @@ TEST_F(LookupWindowTest, ATimeInTheAddressFillsABlankStartOnly)
     EXPECT_EQ(ui_text(app, ID_START), L"0:10") << "a Start the user typed is theirs";
 }
 
-// This process's look-up folder in the temporary folder, or empty.
-std::wstring lookup_folder(DWORD pid)
-{
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring pattern = std::wstring(temp) + L"tarnvik-lookup-" + std::to_wstring(pid) + L"-*";
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW(pattern.c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE)
-        return L"";
-    FindClose(find);
-    return std::wstring(temp) + entry.cFileName;
-}
-
 // At log-off or shut-down the process may end without its message loop
 // running out: the look-up's folder, which can hold the site's cookies,
 // goes when the session ends. (Last: the look-up it found is gone after.)

@@ -263,3 +263,16 @@ bool has_arg(const TextLines& args, const wchar_t* arg)
             return true;
     return false;
 }
+
+std::wstring lookup_folder(DWORD pid)
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring pattern = std::wstring(temp) + L"tarnvik-lookup-" + std::to_wstring(pid) + L"-*";
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(pattern.c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return L"";
+    FindClose(find);
+    return std::wstring(temp) + entry.cFileName;
+}
