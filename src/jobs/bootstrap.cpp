@@ -15,12 +15,13 @@
 #include "text/cmdline.h"
 #include "win/files.h"
 #include "win/globals.h"
+#include "win/held_files.h"
 #include "win/locator.h"
 #include "win/sha256.h"
+#include "win/temp_folder.h"
 
 enum {
-    REMOVAL_CAP = 292,  // "rmdir /s /q" and a quoted folder
-    RECORD_CAP = 4096   // the install record: two lines, read tolerantly
+    RECORD_CAP = 4096  // the install record: two lines, read tolerantly
 };
 
 // TARNVIK_DOWNLOAD_HOST is the release host of the tools' projects, set by
@@ -38,7 +39,9 @@ enum {
 #define FFMPEG_PIN L"autobuild-2026-02-28-12-59"
 // Its asset names carry a build number: the sums file tells the one to take.
 static const char FFMPEG_PINNED_ASSET[] = "ffmpeg-n8.0*-win64-gpl-8.0.zip";
-// Only when the pinned release is gone: the newest release line of "latest".
+// Only when the pinned release is gone: from "latest", the newest build of
+// the pinned release line, or without one the newest release line.
+static const char FFMPEG_LATEST_PINNED_LINE[] = "ffmpeg-n8.0-latest-win64-gpl-8.0.zip";
 static const char FFMPEG_LATEST_ASSET[] = "ffmpeg-n#-latest-win64-gpl-#.zip";
 
 // Until it is verified, yt-dlp lives under a name that find_tool never
@@ -49,13 +52,15 @@ static const wchar_t INSTALL_RECORD_STAGED[] = L"installed-tools.sha256.part";
 
 static const Published FFMPEG_LATEST = {
     L"ffmpeg", FFMPEG_BUILDS L"latest/", FFMPEG_LATEST_ASSET, 1, L"ffmpeg (~100 MB — takes a minute)",
-    FFMPEG_BUILDS L"latest/checksums.sha256", L"tarnvik_ffmpeg.zip", L"tarnvik_ffmpeg.sums"};
+    FFMPEG_BUILDS L"latest/checksums.sha256", L"tarnvik_ffmpeg.zip", L"tarnvik_ffmpeg.sums", FFMPEG_LATEST_PINNED_LINE};
 
 struct ToolStep {
     Published download;             // an archive into the temporary folder, yt-dlp into the program folder
     const Published* fallback;      // where to look when the release is gone; may be null
     const char* record_family;      // how the names of the step's downloads begin (the install record)
-    const wchar_t* folder_name;     // an archive is unpacked there; null: no archive
+    // Where the files lie in the archive: "" at its top, "*\\bin" in the
+    // bin folder of its one top folder; null: the download is no archive.
+    const wchar_t* archive_folder;
     const wchar_t* unpack_log;
     const wchar_t* files[2];        // what it puts next to the program; null ends the list
 };
@@ -63,24 +68,24 @@ struct ToolStep {
 // In the order the tools are set up, indexed by ToolStepId.
 static const ToolStep STEPS[STEP_COUNT] = {
     {{L"yt-dlp", YTDLP_RELEASE, "yt-dlp.exe", 0, L"yt-dlp.exe (~20 MB)", YTDLP_RELEASE L"SHA2-256SUMS",
-      L"yt-dlp.exe.part", L"yt-dlp.sums.part"},
+      L"yt-dlp.exe.part", L"yt-dlp.sums.part", nullptr},
      nullptr,
      "yt-dlp.exe",
      nullptr,
      nullptr,
      {L"yt-dlp.exe", nullptr}},
     {{L"ffmpeg", FFMPEG_BUILDS FFMPEG_PIN L"/", FFMPEG_PINNED_ASSET, 0, L"ffmpeg (~100 MB — takes a minute)",
-      FFMPEG_BUILDS FFMPEG_PIN L"/checksums.sha256", L"tarnvik_ffmpeg.zip", L"tarnvik_ffmpeg.sums"},
+      FFMPEG_BUILDS FFMPEG_PIN L"/checksums.sha256", L"tarnvik_ffmpeg.zip", L"tarnvik_ffmpeg.sums", nullptr},
      &FFMPEG_LATEST,
      "ffmpeg-",
-     L"tarnvik_ffmpeg_x",
+     L"*\\bin",
      L"[setup] unpacking ffmpeg ...",
      {L"ffmpeg.exe", L"ffprobe.exe"}},
     {{L"deno", DENO_RELEASE, "deno-x86_64-pc-windows-msvc.zip", 0, L"deno (~40 MB)",
-      DENO_RELEASE L"deno-x86_64-pc-windows-msvc.zip.sha256sum", L"tarnvik_deno.zip", L"tarnvik_deno.sums"},
+      DENO_RELEASE L"deno-x86_64-pc-windows-msvc.zip.sha256sum", L"tarnvik_deno.zip", L"tarnvik_deno.sums", nullptr},
      nullptr,
      "deno-",
-     L"tarnvik_deno_x",
+     L"",
      L"[setup] unpacking deno ...",
      {L"deno.exe", nullptr}},
 };
@@ -92,7 +97,7 @@ int unzip(const wchar_t* work, const wchar_t* archive, const wchar_t* folder)
     wchar_t tar[PATH_CAP], target[PATH_CAP];
     if (!system_program(TAR_EXE, tar) || !join_path(target, work, folder))
         return 0;
-    CreateDirectoryW(target, NULL);  // may exist from an earlier run
+    CreateDirectoryW(target, NULL);  // made beforehand, as a rule
     wchar_t line[TOOL_LINE_CAP] = {0};
     append_arg(line, TOOL_LINE_CAP, tar);
     append_arg(line, TOOL_LINE_CAP, TAR_EXTRACT);
@@ -128,42 +133,8 @@ static int install_file(const wchar_t* source, const wchar_t* name)
 
 int harvest(const wchar_t* folder, const wchar_t* name)
 {
-    WIN32_FIND_DATAW entry;
-    HANDLE find = open_listing(folder, &entry);
-    if (find == INVALID_HANDLE_VALUE)
-        return 0;
-    int result = 0;
-    do {
-        wchar_t path[PATH_CAP];
-        if (is_dot_entry(entry.cFileName) || !join_path(path, folder, entry.cFileName))
-            continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (harvest(path, name)) {
-                result = 1;
-                break;
-            }
-        } else if (_wcsicmp(entry.cFileName, name) == 0) {
-            // The first match decides, also when it cannot be installed.
-            result = install_file(path, name);
-            break;
-        }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-    return result;
-}
-
-void rmtree(const wchar_t* folder)
-{
-    // cmd.exe does not start after a cancel, and the folder must go all the same.
-    if (cancel_requested()) {
-        remove_folder(folder);
-        return;
-    }
-    wchar_t removal[REMOVAL_CAP];
-    wchar_t line[CMD_LINE_CAP];
-    // A cut folder name would remove some other folder.
-    if (format_text(removal, CMD_RMDIR_FORMAT, folder) && cmd_line(line, removal))
-        run_logged(line, 0);
+    wchar_t path[PATH_CAP];
+    return join_path(path, folder, name) && is_file(path) && install_file(path, name);
 }
 
 // A wanted file that is missing from the archive or cannot be put into
@@ -195,14 +166,14 @@ static void record_install(const ToolStep* step, const ListedFile* listed)
               step->download.tool);
 }
 
-static int install_ytdlp(const ToolStep* step, const SetupContext* context, const ListedFile* listed)
+static int install_ytdlp(const ToolStep* step, SetupContext* context, const ListedFile* listed)
 {
     if (!fetch_matching(context, listed, g_appdir))
         return 0;
     wchar_t partial[PATH_CAP];
     join_path(partial, g_appdir, step->download.saved_as);  // fits: it was just made there
     int ok = report_install(install_file(partial, step->files[0]), step->files[0]);
-    DeleteFileW(partial);  // whatever a failed install left behind
+    delete_file(partial);  // whatever a failed install left behind
     return ok;
 }
 
@@ -212,35 +183,77 @@ static int report_no_temp(const ToolStep* step)
     return 0;
 }
 
-static int install_archive(const ToolStep* step, const SetupContext* context, const ListedFile* listed)
+// The folder of the unpacked archive that holds the step's files: a "*"
+// stands for the archive's one top folder. 1 when it is there.
+static int files_folder(const ToolStep* step, const wchar_t* unpacked, wchar_t (&folder)[PATH_CAP])
+{
+    const wchar_t* within = step->archive_folder;
+    if (within[0] != L'*')
+        return join_path(folder, unpacked, within);
+    WIN32_FIND_DATAW entry;
+    HANDLE find = open_listing(unpacked, &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    int tops = 0, found = 0;
+    do {
+        if (is_dot_entry(entry.cFileName))
+            continue;
+        tops++;
+        wchar_t top[PATH_CAP];
+        found = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && join_path(top, unpacked, entry.cFileName) &&
+                join_path(folder, top, within + 2);
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return tops == 1 && found;
+}
+
+// Unpacked into a fresh folder of this run's own, so that nothing but the
+// verified archive can be installed: no folder an earlier, interrupted
+// unpack left behind, and only the paths the archive holds its files at.
+static int unpack_and_install(const ToolStep* step, const ListedFile* listed, const wchar_t* temp,
+                              const wchar_t* unpacked)
+{
+    post_log(step->unpack_log);
+    if (!unzip(temp, step->download.saved_as, folder_name(unpacked))) {
+        if (!cancel_requested())
+            post_log(L"[setup] unpack FAILED");
+        return 0;
+    }
+    wchar_t folder[PATH_CAP];
+    int found = files_folder(step, unpacked, folder);
+    int ok = 1;
+    for (const wchar_t* file : step->files)
+        if (file && !report_install(found && harvest(folder, file), file))
+            ok = 0;
+    if (ok)
+        record_install(step, listed);
+    return ok;
+}
+
+static int install_archive(const ToolStep* step, SetupContext* context, const ListedFile* listed)
 {
     const wchar_t* temp = context->temp;
-    wchar_t archive[PATH_CAP], folder[PATH_CAP];
-    if (!temp[0] || !join_path(archive, temp, step->download.saved_as) ||
-        !join_path(folder, temp, step->folder_name))
+    wchar_t archive[PATH_CAP], unpacked[PATH_CAP];
+    if (!temp[0] || !join_path(archive, temp, step->download.saved_as))
         return report_no_temp(step);
     if (!fetch_matching(context, listed, temp))
         return 0;
-    post_log(step->unpack_log);
-    int ok = unzip(temp, step->download.saved_as, step->folder_name);
-    if (ok) {
-        for (const wchar_t* file : step->files)
-            if (file && !report_install(harvest(folder, file), file))
-                ok = 0;
-        if (ok)
-            record_install(step, listed);
-    } else if (!cancel_requested()) {
-        post_log(L"[setup] unpack FAILED");
+    int ok = 0;
+    if (make_temp_folder(L"unpack", unpacked)) {
+        ok = unpack_and_install(step, listed, temp, unpacked);
+        if (!rmtree(unpacked))
+            post_logf(L"[setup] the unpacked files could not be removed: %ls", unpacked);
+    } else {
+        report_no_temp(step);
     }
-    rmtree(folder);
-    DeleteFileW(archive);
+    delete_file(archive);
     return ok;
 }
 
 // Archives are fetched into the temporary folder, yt-dlp next to the program.
-static const wchar_t* download_folder(const ToolStep* step, const SetupContext* context)
+static const wchar_t* download_folder(const ToolStep* step, SetupContext* context)
 {
-    return step->folder_name ? context->temp : g_appdir;
+    return step->archive_folder ? context->temp : g_appdir;
 }
 
 const wchar_t* step_tool(int step)
@@ -248,7 +261,7 @@ const wchar_t* step_tool(int step)
     return STEPS[step].download.tool;
 }
 
-int fetch_step_sum(int step, const SetupContext* context, ListedFile* listed)
+int fetch_step_sum(int step, SetupContext* context, ListedFile* listed)
 {
     const ToolStep* s = &STEPS[step];
     const wchar_t* folder = download_folder(s, context);
@@ -261,8 +274,8 @@ int fetch_step_sum(int step, const SetupContext* context, ListedFile* listed)
         report_sums_unfetched(&s->download);
         return 0;
     }
-    post_logf(L"[setup] the %ls release Tarnvik installs is gone from the release host — taking the newest "
-              L"release line from its \"latest\" release instead",
+    post_logf(L"[setup] the %ls release Tarnvik installs is gone from the release host — taking the newest build "
+              L"of its release line (or else of the newest line) from its \"latest\" release instead",
               s->download.tool);
     found = fetch_listed_sum(context, s->fallback, folder, listed);
     if (found == DL_NOT_THERE)
@@ -270,10 +283,10 @@ int fetch_step_sum(int step, const SetupContext* context, ListedFile* listed)
     return found == 1;
 }
 
-int install_step(int step, const SetupContext* context, const ListedFile* listed)
+int install_step(int step, SetupContext* context, const ListedFile* listed)
 {
     const ToolStep* s = &STEPS[step];
-    return s->folder_name ? install_archive(s, context, listed) : install_ytdlp(s, context, listed);
+    return s->archive_folder ? install_archive(s, context, listed) : install_ytdlp(s, context, listed);
 }
 
 // The sum the install record holds for the archive name.
@@ -295,12 +308,12 @@ int step_is_current(int step, const ListedFile* listed)
             return 0;
     char installed[SHA256_HEX_CAP];
     // yt-dlp is one file and tells by its own sum; an archive's tools by the record.
-    int known = s->folder_name ? recorded_sum(listed->name, installed)
+    int known = s->archive_folder ? recorded_sum(listed->name, installed)
                                : join_path(path, g_appdir, s->files[0]) && sha256_file(path, installed);
     return known && same_sum(installed, listed->hex);
 }
 
-static int fetch_and_install(int step, const SetupContext* context)
+static int fetch_and_install(int step, SetupContext* context)
 {
     ListedFile listed;
     return fetch_step_sum(step, context, &listed) == 1 && install_step(step, context, &listed);
@@ -322,6 +335,7 @@ DWORD WINAPI bootstrap_thread(LPVOID param)
     if (!find_tool(TOOL_DENO, found) && !fetch_and_install(STEP_DENO, &context))
         ok = 0;
     // A cancel that came after the last step was done changes nothing.
+    end_setup(&context);
     WPARAM result = ok ? SETUP_OK : cancel_requested() ? SETUP_CANCELLED : SETUP_FAILED;
     post_message(WM_APP_SETUP_DONE, result, SETUP_BY_FIRST_RUN);
     return 0;

@@ -5,7 +5,7 @@
 #include "jobs/download.h"
 #include "win/globals.h"
 
-// Thread routine (param unused). Downloads each missing tool; ends by
+// bootstrap_thread: thread routine (param unused). Downloads each missing tool; ends by
 // posting WM_APP_SETUP_DONE once (lParam SETUP_BY_FIRST_RUN).
 DWORD WINAPI bootstrap_thread(LPVOID param);
 
@@ -21,7 +21,7 @@ const wchar_t* step_tool(int step);
 // Finds the step's download and its sum in its publisher's sums file as
 // it is now; for ffmpeg, in a second release when the first is gone (said
 // in the log). 1 with listed filled, else 0 with the reason logged.
-int fetch_step_sum(int step, const SetupContext* context, ListedFile* listed);
+int fetch_step_sum(int step, SetupContext* context, ListedFile* listed);
 // 1 when every file of the step is next to the program and came from the
 // listed download: yt-dlp.exe by its own sum, an archive's tools by the
 // install record.
@@ -30,14 +30,12 @@ int step_is_current(int step, const ListedFile* listed);
 // the step's files next to the program, replacing an older one in one
 // step; an archive's name and sum go into the install record. 1 when all
 // of it went.
-int install_step(int step, const SetupContext* context, const ListedFile* listed);
+int install_step(int step, SetupContext* context, const ListedFile* listed);
 
-// Unpacks archive into folder (both named relative to work, where tar runs)
+// unzip: unpacks archive into folder (both named relative to work, where tar runs)
 // with the system's tar; folder is created first. 1 when tar succeeded.
 int unzip(const wchar_t* work, const wchar_t* archive, const wchar_t* folder);
-// Finds name (any letter case) anywhere under folder and copies it into the
-// program folder as name. 1 when found and installed.
+// harvest: takes name (any letter case) from folder, where the verified
+// archive holds it, and copies it into the program folder as name. 1 when
+// it was there and is installed.
 int harvest(const wchar_t* folder, const wchar_t* name);
-// Removes a folder tree with cmd.exe (after a cancel, without it); the
-// result is not looked at.
-void rmtree(const wchar_t* folder);

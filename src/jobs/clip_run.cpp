@@ -10,7 +10,7 @@ unsigned long run_clip_child(ClipRun* clip, wchar_t* line, const wchar_t* temp_f
         on_line = route_child_line;
         ctx = &clip->router;
     }
-    ChildRun run = {line, clip->job->outdir, temp_folder, NULL, on_line, ctx};
+    ChildRun run = {line, clip->job->outdir, temp_folder, NULL, on_line, ctx, 0};
     return run_child(&run, &clip->start_error);
 }
 

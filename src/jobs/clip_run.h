@@ -13,6 +13,7 @@ struct ClipRun {
     LineRouter router;
     double video_length;  // the whole video's seconds, as yt-dlp's ffmpeg named it; -1 unknown
     unsigned long start_error;  // why the last child could not start (GetLastError), or 0
+    wchar_t file[PATH_CAP];     // the clip's own name in the job folder, once it is known
 };
 
 // Runs one child of the job with the job folder as its current folder and

@@ -11,12 +11,16 @@
 #include "jobs/run_logged.h"
 #include "media/cut_plan.h"
 #include "proc/tools.h"
+#include "text/bounded.h"
 #include "text/clipname.h"
 #include "text/cmdline.h"
 #include "text/format.h"
 #include "text/hints.h"
 #include "win/files.h"
+#include "win/globals.h"
+#include "win/held_files.h"
 #include "win/locator.h"
+#include "win/temp_folder.h"
 
 enum {
     // The Start and End fields accept at most three fields of 31 digits, so
@@ -38,13 +42,12 @@ static const wchar_t* const LEADING_OPTIONS[] = {
     YTDLP_NO_PLAYLIST, YTDLP_NEWLINE, YTDLP_NO_MTIME, YTDLP_ENCODING, YTDLP_UTF8, YTDLP_OUTPUT};
 
 // seconds < 0 means the time was not given.
-static void format_section_time(double seconds, const wchar_t* not_given, wchar_t* out)
+static void format_section_time(double seconds, const wchar_t* not_given, wchar_t (&out)[SECTION_TIME_CAP])
 {
     if (seconds >= 0)
-        _snwprintf(out, SECTION_TIME_CAP - 1, L"%.3f", seconds);
+        format_text(out, L"%.3f", seconds);
     else
-        _snwprintf(out, SECTION_TIME_CAP - 1, L"%ls", not_given);
-    out[SECTION_TIME_CAP - 1] = L'\0';
+        format_text(out, L"%ls", not_given);
 }
 
 static void append_section(wchar_t* line, size_t cap, const ClipJob* job)
@@ -53,8 +56,7 @@ static void append_section(wchar_t* line, size_t cap, const ClipJob* job)
     format_section_time(job->start, SECTION_FROM_START, from);
     format_section_time(job->end, SECTION_TO_END, to);
     // The asterisk makes it a time range in yt-dlp's section syntax.
-    _snwprintf(section, SECTION_CAP - 1, L"*%ls-%ls", from, to);
-    section[SECTION_CAP - 1] = L'\0';
+    format_text(section, L"*%ls-%ls", from, to);
     append_arg(line, cap, YTDLP_SECTIONS);
     append_arg(line, cap, section);
 }
@@ -98,8 +100,12 @@ void build_clip_command(const ClipJob* job, const wchar_t* ytdlp,
     format_output_template(&budget, output);
     append_arg(line, cap, output);
 
-    // Without a location yt-dlp searches PATH, which begins with our folder.
-    if (ffmpeg_dir && ffmpeg_dir[0]) {
+    // Without a location yt-dlp searches PATH, which begins with our folder,
+    // and so finds the ffmpeg the locator found. It expands "$NAME" and
+    // "%NAME%" in a location (and a leading "~", which a full path never
+    // has): ffmpeg next to the program is left to PATH, and one elsewhere is
+    // named only when nothing in its folder expands.
+    if (ffmpeg_dir && ffmpeg_dir[0] && _wcsicmp(ffmpeg_dir, g_appdir) != 0 && !wcspbrk(ffmpeg_dir, L"%$")) {
         append_arg(line, cap, YTDLP_FFMPEG_LOCATION);
         append_arg(line, cap, ffmpeg_dir);
     }
@@ -146,13 +152,13 @@ static void take_ytdlp_line(void* ctx, const wchar_t* line)
 static unsigned long run_ytdlp(ClipRun* clip, wchar_t* line)
 {
     wchar_t temp[PATH_CAP];
-    int own_temp = make_temp_folder(temp);
+    int own_temp = make_temp_folder(L"yt-dlp", temp);
     unsigned long code = run_clip_child(clip, line, own_temp ? temp : NULL, take_ytdlp_line, clip);
     // A yt-dlp.exe that did not start is the cause, whatever was said before.
     int start_cause = code == RUN_FAILED ? cause_of_start_error(clip->start_error) : CAUSE_NONE;
     if (start_cause != CAUSE_NONE)
         clip->router.cause = start_cause;
-    if (own_temp && !remove_folder_patiently(temp))
+    if (own_temp && !rmtree(temp))
         post_logf(L"[tarnvik] yt-dlp's temporary folder could not be removed: %ls", temp);
     return code;
 }
@@ -168,7 +174,7 @@ static unsigned long run_clip(ClipRun* clip)
     if (!find_tool(TOOL_YTDLP, ytdlp)) {
         post_status(STATUS_TOOL_MISSING, MISSING_YTDLP_STATUS);
         clip->router.cause = CAUSE_START_MISSING;
-        remove_folder(clip->job->outdir);
+        rmtree(clip->job->outdir);
         return 1;
     }
     wchar_t* line = (wchar_t*)malloc(CLIP_LINE_CAP * sizeof(wchar_t));
@@ -192,8 +198,13 @@ static unsigned long run_clip(ClipRun* clip)
         code = run_ytdlp(clip, line);
     }
     free(line);
+    unsigned long long size = 0;
+    // The exact cut names the file it made; a copy cut's clip is what yt-dlp
+    // left in the job's own folder, which nothing else writes into.
     if (code == 0 && clip->job->exact)
         code = make_exact_cut(clip);
+    else if (code == 0)
+        find_media_file(clip->job->outdir, clip->file, &size);
     return code;
 }
 
@@ -201,7 +212,7 @@ static unsigned long run_clip(ClipRun* clip)
 // yt-dlp wrote go with the job's own folder.
 static void remove_cancelled_job(const ClipJob* job)
 {
-    if (remove_folder_patiently(job->outdir))
+    if (rmtree(job->outdir))
         post_log(L"[tarnvik] job cancelled — its folder and all yt-dlp wrote into it were removed");
     else
         post_logf(L"[tarnvik] job cancelled — its folder could not be removed: %ls", job->outdir);
@@ -213,6 +224,7 @@ DWORD WINAPI cut_thread(LPVOID param)
     clip.job = (ClipJob*)param;
     clip.video_length = -1.0;
     clip.start_error = 0;
+    clip.file[0] = L'\0';
     init_router(&clip.router, clip.job->clip_len);
     clip.router.steady = 1;
     unsigned long code = run_clip(&clip);
@@ -220,7 +232,7 @@ DWORD WINAPI cut_thread(LPVOID param)
         remove_cancelled_job(clip.job);
     // The window frees the block; one that could not be made arrives as
     // null and counts as a failed job there.
-    post_cut_done(code, clip.router.cause, clip.job->outdir);
+    post_cut_done(code, clip.router.cause, clip.job->outdir, clip.file);
     free(param);
     return 0;
 }

@@ -37,9 +37,9 @@ void build_clip_command(const ClipJob* job, const wchar_t* ytdlp,
 // "--cookies-from-browser" and the browser, unless cookies is "none".
 void append_cookie_args(wchar_t* line, size_t cap, const wchar_t* cookies);
 
-// Thread routine; param is a malloc'ed ClipJob that the thread frees.
-// Ends by posting WM_APP_CUT_DONE exactly once, with the failure cause the
-// tools named; a cancelled job's folder is removed first and its code is
+// cut_thread: the clip worker's thread routine; param is a malloc'ed ClipJob
+// that the thread frees. Ends by posting WM_APP_CUT_DONE exactly once, with
+// the failure cause the tools named and the clip's own file name; a cancelled job's folder is removed first and its code is
 // RUN_CANCELLED, and so is the still empty folder of a job that found no
 // yt-dlp (code 1). A run from the kept information that the site refuses
 // (its media addresses have expired) is run once more with the address.

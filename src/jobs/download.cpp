@@ -11,6 +11,7 @@
 #include "text/cmdline.h"
 #include "text/curl_errors.h"
 #include "win/files.h"
+#include "win/held_files.h"
 #include "win/proxy.h"
 #include "win/sha256.h"
 
@@ -40,7 +41,7 @@ static void watch_curl(const wchar_t* line, void* ctx)
     seen->not_found |= is_not_found(line);
 }
 
-static unsigned long run_curl(const SetupContext* context, const wchar_t* url, const wchar_t* folder,
+static unsigned long run_curl(SetupContext* context, const wchar_t* url, const wchar_t* folder,
                               const wchar_t* name, long max_seconds, int no_revoke, CurlSeen* seen)
 {
     wchar_t curl[PATH_CAP], seconds[NUMBER_CAP];
@@ -55,9 +56,21 @@ static unsigned long run_curl(const SetupContext* context, const wchar_t* url, c
     append_arg(line, TOOL_LINE_CAP, seconds);
     if (no_revoke)
         append_arg(line, TOOL_LINE_CAP, CURL_NO_REVOKE);
-    if (context->proxy[0]) {
+    wchar_t proxy[PROXY_CAP];
+    if (proxy_for(&context->proxy, url, proxy)) {
         append_arg(line, TOOL_LINE_CAP, CURL_PROXY);
-        append_arg(line, TOOL_LINE_CAP, context->proxy);
+        append_arg(line, TOOL_LINE_CAP, proxy);
+        append_arg(line, TOOL_LINE_CAP, CURL_PROXY_ANYAUTH);
+        append_arg(line, TOOL_LINE_CAP, CURL_PROXY_USER);
+        append_arg(line, TOOL_LINE_CAP, CURL_CURRENT_USER);
+    }
+    // Said when it changes: the first proxy, and any other after it.
+    if (wcscmp(proxy, context->proxy_logged) != 0) {
+        if (proxy[0])
+            post_logf(L"[setup] using the proxy %ls, as Windows' proxy settings say", proxy);
+        else
+            post_log(L"[setup] going without a proxy from here, as Windows' proxy settings say");
+        format_text(context->proxy_logged, L"%ls", proxy);
     }
     append_arg(line, TOOL_LINE_CAP, CURL_OUTPUT);
     append_arg(line, TOOL_LINE_CAP, name);
@@ -75,7 +88,7 @@ static const wchar_t* url_file(const wchar_t* url)
 // Runs curl until a try ends for good: the revocation retry happens at most
 // once, a 404's after each pause. curl's exit code, with what it said last
 // in seen; RUN_CANCELLED when a pause was cut short.
-static unsigned long run_curl_with_retries(const SetupContext* context, const wchar_t* url, const wchar_t* folder,
+static unsigned long run_curl_with_retries(SetupContext* context, const wchar_t* url, const wchar_t* folder,
                                            const wchar_t* name, const wchar_t* label, long max_seconds,
                                            CurlSeen* seen)
 {
@@ -100,7 +113,7 @@ static unsigned long run_curl_with_retries(const SetupContext* context, const wc
     }
 }
 
-int dl(const SetupContext* context, const wchar_t* url, const wchar_t* folder, const wchar_t* name,
+int dl(SetupContext* context, const wchar_t* url, const wchar_t* folder, const wchar_t* name,
        const wchar_t* label, long max_seconds)
 {
     if (cancel_requested())
@@ -132,7 +145,7 @@ void report_sums_unfetched(const Published* file)
 }
 
 // 1 fetched, 0 failed, DL_NOT_THERE not on the release host.
-static int fetch_sums(const SetupContext* context, const Published* file, const wchar_t* folder,
+static int fetch_sums(SetupContext* context, const Published* file, const wchar_t* folder,
                       const wchar_t* path, unsigned char* text, size_t* length)
 {
     wchar_t label[LABEL_CAP];
@@ -140,7 +153,7 @@ static int fetch_sums(const SetupContext* context, const Published* file, const 
     int fetched = dl(context, file->sums_url, folder, file->sums_saved_as, label, SUMS_MAX_SECONDS);
     if (fetched == 1 && !read_file_start(path, text, SUMS_READ_CAP, length))
         fetched = 0;
-    DeleteFileW(path);
+    delete_file(path);
     return fetched;
 }
 
@@ -156,12 +169,14 @@ static int is_plain_file_name(const char* name)
 static int find_listed(const Published* file, const unsigned char* text, size_t length, ListedFile* listed)
 {
     listed->release = file;
-    return find_matching_sum(text, length, file->listed_as, file->newest, listed->name, sizeof listed->name,
-                             listed->hex) &&
-           is_plain_file_name(listed->name);
+    int found = (file->preferred && find_matching_sum(text, length, file->preferred, 0, listed->name,
+                                                      sizeof listed->name, listed->hex)) ||
+                find_matching_sum(text, length, file->listed_as, file->newest, listed->name, sizeof listed->name,
+                                  listed->hex);
+    return found && is_plain_file_name(listed->name);
 }
 
-int fetch_listed_sum(const SetupContext* context, const Published* file, const wchar_t* folder,
+int fetch_listed_sum(SetupContext* context, const Published* file, const wchar_t* folder,
                      ListedFile* listed)
 {
     wchar_t path[PATH_CAP];
@@ -201,7 +216,7 @@ int matches_sum(const wchar_t* path, const char* hex, const wchar_t* tool)
     return 1;
 }
 
-int fetch_matching(const SetupContext* context, const ListedFile* listed, const wchar_t* folder)
+int fetch_matching(SetupContext* context, const ListedFile* listed, const wchar_t* folder)
 {
     const Published* file = listed->release;
     wchar_t path[PATH_CAP], url[URL_CAP];
@@ -219,7 +234,7 @@ int fetch_matching(const SetupContext* context, const ListedFile* listed, const 
     if (dl(context, url, folder, file->saved_as, file->label, TOOL_MAX_SECONDS) == 1 &&
         matches_sum(path, listed->hex, file->tool))
         return 1;
-    DeleteFileW(path);  // a broken, foreign or partial download
+    delete_file(path);  // a broken, foreign or partial download
     return 0;
 }
 
@@ -228,11 +243,11 @@ void begin_setup(SetupContext* context)
     DWORD length = GetTempPathW(PATH_CAP, context->temp);
     if (length == 0 || length >= PATH_CAP)
         context->temp[0] = L'\0';
-    SystemProxy proxy = read_system_proxy(context->proxy);
-    if (proxy == PROXY_FIXED)
-        post_logf(L"[setup] using the proxy of Windows' Internet Options: %ls", context->proxy);
-    else if (proxy == PROXY_SCRIPT_ONLY)
-        post_log(L"[setup] Windows finds its proxy with an automatic configuration script, which curl cannot "
-                 L"use; if the downloads fail, download yt-dlp.exe, ffmpeg (with ffprobe) and deno in your "
-                 L"browser and put yt-dlp.exe, ffmpeg.exe, ffprobe.exe and deno.exe next to Tarnvik.exe.");
+    context->proxy_logged[0] = L'\0';  // going direct needs no word
+    read_system_proxy(&context->proxy);
+}
+
+void end_setup(SetupContext* context)
+{
+    close_proxy_settings(&context->proxy);
 }

@@ -8,6 +8,7 @@
 #include "proc/tools.h"
 #include "text/bounded.h"
 #include "win/files.h"
+#include "win/held_files.h"
 #include "win/locator.h"
 
 enum {
@@ -77,18 +78,22 @@ static int job_path(const ExactCut* cut, const wchar_t* name, wchar_t (&path)[PA
     return join_path(path, cut->clip->job->outdir, name);
 }
 
+// Both wait while a scanner or a sync client holds the file for a moment.
 static int rename_in_job(const ExactCut* cut, const wchar_t* from, const wchar_t* to)
 {
     wchar_t source[PATH_CAP], target[PATH_CAP];
-    return job_path(cut, from, source) && job_path(cut, to, target) &&
-           MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING);
+    return job_path(cut, from, source) && job_path(cut, to, target) && rename_file(source, target);
 }
 
-static void delete_in_job(const ExactCut* cut, const wchar_t* name)
+// 1 when the file is gone; otherwise the log says which file stays.
+static int delete_in_job(const ExactCut* cut, const wchar_t* name)
 {
     wchar_t path[PATH_CAP];
-    if (job_path(cut, name, path))
-        DeleteFileW(path);
+    if (job_path(cut, name, path) && delete_file(path))
+        return 1;
+    post_logf(L"[tarnvik] exact cut: %ls could not be removed (Windows error %lu) — it stays in the clip's folder",
+              name, GetLastError());
+    return 0;
 }
 
 static void note_files(ExactCut* cut, const CutStepInfo* info)
@@ -172,7 +177,9 @@ static unsigned long run_plan(ExactCut* cut)
 }
 
 // Made: the result stands, and nothing else may stay. Otherwise the
-// fetched file goes back to its own name, as it came from yt-dlp.
+// fetched file goes back to its own name, as it came from yt-dlp; where it
+// cannot, the clip is the section under its working name. Either way the
+// job names its clip, so a file left beside it is never reported.
 static void finish_files(ExactCut* cut, int made)
 {
     for (int i = 0; i < cut->file_count; ++i)
@@ -180,9 +187,11 @@ static void finish_files(ExactCut* cut, int made)
             delete_in_job(cut, cut->files[i]);
     if (made) {
         delete_in_job(cut, cut->section);
-    } else {
-        delete_in_job(cut, cut->fetched);
-        rename_in_job(cut, cut->section, cut->fetched);
+    } else if (!rename_in_job(cut, cut->section, cut->fetched)) {
+        post_logf(L"[tarnvik] exact cut: the fetched section could not get its name back (Windows error %lu) — "
+                  L"the clip is %ls",
+                  GetLastError(), cut->section);
+        format_text(cut->clip->file, L"%ls", cut->section);
     }
 }
 
@@ -192,6 +201,7 @@ static unsigned long cut_in_steps(ExactCut* cut)
     unsigned long long size = 0;
     if (!find_media_file(job->outdir, cut->fetched, &size))
         return 0;  // nothing was fetched: the window reports the failure
+    format_text(cut->clip->file, L"%ls", cut->fetched);
     if (!find_tool(TOOL_FFPROBE, cut->ffprobe) || !find_tool(TOOL_FFMPEG, cut->ffmpeg)) {
         post_log(MISSING_TOOLS_LINE);
         return 0;

@@ -8,6 +8,7 @@
 
 // Makes the clip from the media file yt-dlp left in the job folder; the
 // finished file keeps that file's name, and no intermediate file is left.
+// The clip's name goes into clip->file (left empty when nothing was fetched).
 // Returns 0 when the clip is made (or the fetched file is kept as the clip),
 // RUN_CANCELLED after a cancel, otherwise the failed step's code; a failed
 // cut leaves the fetched file as it was.

@@ -84,7 +84,7 @@ static void run_lookup(Lookup* lookup)
     build_lookup_command(lookup, ytdlp, line, LOOKUP_LINE_CAP);
     // yt-dlp.exe unpacks itself into its temporary folder and leaves that
     // behind when it is stopped: there, it goes with the look-up's folder.
-    ChildRun run = {line, lookup->folder, lookup->folder, &g_lookup_group, take_line, lookup};
+    ChildRun run = {line, lookup->folder, lookup->folder, &g_lookup_group, take_line, lookup, 0};
     unsigned long start_error = 0;
     unsigned long code = run_child(&run, &start_error);
     free(line);
@@ -100,7 +100,7 @@ static void run_lookup(Lookup* lookup)
     } else if (lookup->outcome == LOOKUP_FOUND) {
         wchar_t info[PATH_CAP];
         if (join_path(info, lookup->folder, LOOKUP_INFO_FILE) && is_file(info)) {
-            wcscpy(lookup->info_file, info);
+            format_text(lookup->info_file, L"%ls", info);
             read_details(lookup);
         }
     }
@@ -139,4 +139,9 @@ int start_lookup(Lookup* lookup)
 void cancel_lookup()
 {
     cancel_group(&g_lookup_group);
+}
+
+void end_lookup()
+{
+    end_group(&g_lookup_group);
 }

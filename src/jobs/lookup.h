@@ -42,3 +42,7 @@ int start_lookup(Lookup* lookup);
 // Ends the running look-up's yt-dlp and all it started, at once; it then
 // reports LOOKUP_CANCELLED. Touches no clip, download or update.
 void cancel_lookup();
+
+// As cancel_lookup, and returns once its yt-dlp and all it started have
+// ended: Windows refuses to replace a program that runs.
+void end_lookup();

@@ -59,9 +59,8 @@ BOOL post_logf(const wchar_t* format, ...)
     wchar_t line[LOGF_CAP];
     va_list args;
     va_start(args, format);
-    _vsnwprintf(line, LOGF_CAP - 1, format, args);
+    vformat_text(line, LOGF_CAP, format, args);  // a longer line is cut
     va_end(args);
-    line[LOGF_CAP - 1] = L'\0';  // not written when the text fills the limit
     return post_log(line);
 }
 
@@ -75,7 +74,7 @@ BOOL echo_command(const wchar_t* cmdline)
     return post_logf(L"$ %ls", cmdline);
 }
 
-BOOL post_cut_done(unsigned long code, int cause, const wchar_t* folder)
+BOOL post_cut_done(unsigned long code, int cause, const wchar_t* folder, const wchar_t* file)
 {
     if (!g_main)
         return FALSE;  // nobody would ever free the block
@@ -84,6 +83,7 @@ BOOL post_cut_done(unsigned long code, int cause, const wchar_t* folder)
         done->code = code;
         done->cause = cause;
         format_text(done->folder, L"%ls", folder);
+        format_text(done->file, L"%ls", file);
     }
     if (post_message(WM_APP_CUT_DONE, (WPARAM)code, (LPARAM)done))
         return TRUE;

@@ -30,6 +30,7 @@ struct CutDone {
     unsigned long code;      // 0 done, RUN_CANCELLED, or the failed step's code
     int cause;               // the FailureCause the tools' output named, or CAUSE_NONE
     wchar_t folder[PATH_CAP];  // the job's own folder
+    wchar_t file[PATH_CAP];    // the clip's own name in it; empty when the job names none
 };
 
 // Posts to g_main; waits and retries while the window's queue is full, so
@@ -46,6 +47,7 @@ BOOL post_status(int kind, const wchar_t* text);
 // Logs "$ " and a child's command line (cut to the log's line limit), as
 // the log shows each child before it runs.
 BOOL echo_command(const wchar_t* cmdline);
-// Posts WM_APP_CUT_DONE with code also in wParam; a block that cannot be
-// made is posted as null, which the window takes for a failed job.
-BOOL post_cut_done(unsigned long code, int cause, const wchar_t* folder);
+// Posts WM_APP_CUT_DONE with code also in wParam and the clip's file name
+// (empty: none named); a block that cannot be made is posted as null, which
+// the window takes for a failed job.
+BOOL post_cut_done(unsigned long code, int cause, const wchar_t* folder, const wchar_t* file);

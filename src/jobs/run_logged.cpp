@@ -3,6 +3,7 @@
 #include "jobs/messages.h"
 #include "jobs/router.h"
 #include "proc/runner.h"
+#include "proc/system.h"
 
 struct Watched {
     LineWatch watch;
@@ -23,7 +24,9 @@ static unsigned long run_watched(wchar_t* cmdline, const wchar_t* folder, LineWa
     Watched watched = {watch, ctx, {}};
     // These children have no clip length to measure ffmpeg's times against.
     init_router(&watched.router, -1.0);
-    ChildRun run = {cmdline, folder, NULL, NULL, watch_and_route, &watched};
+    // These are the system's console programs (curl, tar, cmd.exe), which
+    // write in the console's code page where they do not write UTF-8.
+    ChildRun run = {cmdline, folder, NULL, NULL, watch_and_route, &watched, console_code_page()};
     return run_child(&run, NULL);
 }
 

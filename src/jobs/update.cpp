@@ -1,5 +1,6 @@
 #include "jobs/update.h"
 #include "jobs/bootstrap.h"
+#include "jobs/lookup.h"
 #include "jobs/messages.h"
 #include "proc/runner.h"
 
@@ -9,6 +10,8 @@
 DWORD WINAPI update_thread(LPVOID param)
 {
     (void)param;
+    // A look-up's yt-dlp (and the deno it runs) would keep them from being replaced.
+    end_lookup();
     post_log(L"[setup] checking for newer tools ...");
     SetupContext context;
     begin_setup(&context);
@@ -40,6 +43,7 @@ DWORD WINAPI update_thread(LPVOID param)
         outcome = UPDATE_INCOMPLETE;
     else if (changed)
         outcome = UPDATE_APPLIED;
+    end_setup(&context);
     post_message(WM_APP_SETUP_DONE, outcome, SETUP_BY_UPDATE);
     return 0;
 }

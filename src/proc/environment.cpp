@@ -1,12 +1,14 @@
-// Builds a child's environment block: the program's own, TEMP and TMP replaced.
+// Builds a child's environment block: the program's own, with PYTHONUTF8
+// and (when given) TEMP and TMP replaced.
 #include "proc/environment.h"
 #include <windows.h>
 #include <stdlib.h>
 #include <wchar.h>
 
-// The names to set, in the order Windows sorts a block (case ignored).
-static const wchar_t* const TEMP_NAMES[] = {L"TEMP", L"TMP"};
-enum { TEMP_NAME_COUNT = 2 };
+// The names that may be set, in the order Windows sorts a block (case
+// ignored); a null value leaves that name as it is.
+static const wchar_t* const SET_NAMES[] = {L"PYTHONUTF8", L"TEMP", L"TMP"};
+enum { SET_NAME_COUNT = 3 };
 
 // Below, at or above zero as the entry's name sorts before, equals or comes
 // after name (upper case). A name ends at its '=', but the hidden "=C:=C:\"
@@ -24,10 +26,10 @@ static int compare_name(const wchar_t* entry, const wchar_t* name)
     }
 }
 
-static int is_temp_entry(const wchar_t* entry)
+static int is_set_entry(const wchar_t* entry, const wchar_t* const (&values)[SET_NAME_COUNT])
 {
-    for (const wchar_t* name : TEMP_NAMES)
-        if (compare_name(entry, name) == 0)
+    for (int i = 0; i < SET_NAME_COUNT; ++i)
+        if (values[i] && compare_name(entry, SET_NAMES[i]) == 0)
             return 1;
     return 0;
 }
@@ -52,27 +54,33 @@ static size_t block_length(const wchar_t* block)
     return (size_t)(entry - block) + 1;
 }
 
-wchar_t* environment_with_temp(const wchar_t* folder)
+wchar_t* child_environment(const wchar_t* temp_folder)
 {
+    const wchar_t* const values[SET_NAME_COUNT] = {L"1", temp_folder, temp_folder};
     wchar_t* own = GetEnvironmentStringsW();
     if (!own)
         return NULL;
-    size_t cap = block_length(own) + TEMP_NAME_COUNT * (wcslen(folder) + 6);
+    size_t cap = block_length(own);
+    for (int i = 0; i < SET_NAME_COUNT; ++i)
+        if (values[i])
+            cap += wcslen(SET_NAMES[i]) + wcslen(values[i]) + 2;
     wchar_t* block = (wchar_t*)malloc(cap * sizeof(wchar_t));
     if (block) {
         wchar_t* out = block;
-        int set = 0;  // TEMP_NAMES written so far
+        int set = 0;  // SET_NAMES dealt with so far
         for (const wchar_t* entry = own; *entry; entry += wcslen(entry) + 1) {
-            for (; set < TEMP_NAME_COUNT && compare_name(entry, TEMP_NAMES[set]) >= 0; ++set)
-                out = put_entry(out, TEMP_NAMES[set], folder);
-            if (is_temp_entry(entry))
+            for (; set < SET_NAME_COUNT && compare_name(entry, SET_NAMES[set]) >= 0; ++set)
+                if (values[set])
+                    out = put_entry(out, SET_NAMES[set], values[set]);
+            if (is_set_entry(entry, values))
                 continue;
             size_t size = wcslen(entry) + 1;
             wmemcpy(out, entry, size);
             out += size;
         }
-        for (; set < TEMP_NAME_COUNT; ++set)
-            out = put_entry(out, TEMP_NAMES[set], folder);
+        for (; set < SET_NAME_COUNT; ++set)
+            if (values[set])
+                out = put_entry(out, SET_NAMES[set], values[set]);
         *out = L'\0';
     }
     FreeEnvironmentStringsW(own);

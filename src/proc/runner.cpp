@@ -12,6 +12,10 @@ enum { READ_CHUNK = 2048, WIDE_LINE_CAP = 4096, SYSTEM_TEXT_CAP = 512, GONE_POLL
 
 static const unsigned long PAUSE_STEP_MS = 50;
 
+static const wchar_t NOT_IN_GROUP_LINE[] =
+    L"[tarnvik] not started: Tarnvik runs inside a Windows job that keeps it from stopping the programs it "
+    L"starts, so Cancel could not end this one — start Tarnvik from Explorer or the Start menu instead";
+
 // The clip job, the tool download and the update: one of them runs at a
 // time, so whatever is in this group belongs to the work being cancelled.
 // The look-up runs beside them in a group of its own.
@@ -111,13 +115,36 @@ static void wait_until_children_gone(ChildGroup* group)
     }
 }
 
+void end_group(ChildGroup* group)
+{
+    cancel_group(group);
+    wait_until_children_gone(group_or_worker(group));
+}
+
 // The child is still suspended here, so neither it nor anything it starts
-// can escape the job. If it cannot join (say Tarnvik itself sits in a job
-// that forbids it) it runs all the same, just not tied to Tarnvik.
+// can escape the job. 1 when it joined (or the group has no job).
+static int join_group(ChildGroup* group, const PROCESS_INFORMATION* child)
+{
+    HANDLE job = group_job(group);
+    return !job || AssignProcessToJobObject(job, child->hProcess);
+}
+
+static void close_child(const PROCESS_INFORMATION* child)
+{
+    CloseHandle(child->hProcess);
+    CloseHandle(child->hThread);
+}
+
+// Ends a child that never ran (it is still suspended).
+static void end_unstarted(const PROCESS_INFORMATION* child, unsigned long code)
+{
+    TerminateProcess(child->hProcess, code);
+    WaitForSingleObject(child->hProcess, INFINITE);
+    close_child(child);
+}
+
 static int release_child(ChildGroup* group, const PROCESS_INFORMATION* child)
 {
-    if (HANDLE job = group_job(group))
-        AssignProcessToJobObject(job, child->hProcess);
     // A cancel that ended the job just before this child joined it must
     // still stop it.
     if (!group_cancelled(group) && ResumeThread(child->hThread) != (DWORD)-1)
@@ -128,19 +155,22 @@ static int release_child(ChildGroup* group, const PROCESS_INFORMATION* child)
 
 // Converts one line into wide, cut to fit: at most WIDE_LINE_CAP - 1
 // characters, and never inside a character. Each byte gives at most one
-// wide character, so a short line always fits whole.
-static void convert_line(const char* line, wchar_t (&wide)[WIDE_LINE_CAP])
+// wide character (in UTF-8 and in the console's code pages alike), so a
+// short line always fits whole.
+static void convert_line(const char* line, unsigned int code_page, wchar_t (&wide)[WIDE_LINE_CAP])
 {
     size_t length = strlen(line);
+    UINT from = line_code_page(line, length, code_page);
     while (length >= WIDE_LINE_CAP) {
-        int needed = MultiByteToWideChar(CP_UTF8, 0, line, (int)length, NULL, 0);
+        int needed = MultiByteToWideChar(from, 0, line, (int)length, NULL, 0);
         if (needed < WIDE_LINE_CAP)
             break;
         // Dropping a byte drops at most one wide character: never too much.
-        length = utf8_boundary(line, length - (size_t)(needed - (WIDE_LINE_CAP - 1)));
+        size_t cut = length - (size_t)(needed - (WIDE_LINE_CAP - 1));
+        length = from == CP_UTF8 ? utf8_boundary(line, cut) : cut;
     }
     // Ill-formed bytes become replacement characters rather than losing the line.
-    int made = length ? MultiByteToWideChar(CP_UTF8, 0, line, (int)length, wide, WIDE_LINE_CAP - 1) : 0;
+    int made = length ? MultiByteToWideChar(from, 0, line, (int)length, wide, WIDE_LINE_CAP - 1) : 0;
     wide[made > 0 ? made : 0] = L'\0';
 }
 
@@ -152,9 +182,10 @@ static void hand_on(const ChildRun* run, const wchar_t* line)
 
 static void convert_and_hand_on(const char* line, void* ctx)
 {
+    const ChildRun* run = (const ChildRun*)ctx;
     wchar_t wide[WIDE_LINE_CAP];
-    convert_line(line, wide);
-    hand_on((const ChildRun*)ctx, wide);
+    convert_line(line, run->code_page, wide);
+    hand_on(run, wide);
 }
 
 static void read_output(HANDLE pipe, const ChildRun* run)
@@ -170,10 +201,10 @@ static void read_output(HANDLE pipe, const ChildRun* run)
     lines_finish(&assembly, convert_and_hand_on, (void*)run);
 }
 
-// Only the output pipe's write end goes to the child, even when another
-// thread has a pipe of its own in the making at this very moment.
-static int start_child(const ChildRun* run, HANDLE output, const wchar_t* environment,
-                       PROCESS_INFORMATION* child)
+// Only the output pipe's write end and NUL go to the child, even when
+// another thread has a pipe of its own in the making at this very moment.
+static int start_child(const ChildRun* run, HANDLE input, HANDLE output, const wchar_t* environment,
+                       DWORD extra_flags, PROCESS_INFORMATION* child)
 {
     SIZE_T size = 0;
     InitializeProcThreadAttributeList(NULL, 1, 0, &size);
@@ -182,18 +213,18 @@ static int start_child(const ChildRun* run, HANDLE output, const wchar_t* enviro
         free(attributes);
         return 0;
     }
-    HANDLE inherited[1] = {output};
+    HANDLE inherited[2] = {input, output};
     STARTUPINFOEXW startup;
     ZeroMemory(&startup, sizeof startup);
     startup.StartupInfo.cb = sizeof startup;
     startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-    startup.StartupInfo.hStdInput = INVALID_HANDLE_VALUE;
+    startup.StartupInfo.hStdInput = input;
     startup.StartupInfo.hStdOutput = output;
     startup.StartupInfo.hStdError = output;
     startup.lpAttributeList = attributes;
     ZeroMemory(child, sizeof *child);
-    DWORD flags = CREATE_NO_WINDOW | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT |
-                  (environment ? CREATE_UNICODE_ENVIRONMENT : 0);
+    DWORD flags = CREATE_NO_WINDOW | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT | CREATE_UNICODE_ENVIRONMENT |
+                  extra_flags;
     int started = UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
                                             sizeof inherited, NULL, NULL) &&
                   CreateProcessW(NULL, run->cmdline, NULL, NULL, TRUE, flags, (LPVOID)environment,
@@ -238,23 +269,50 @@ static unsigned long finish_child(const PROCESS_INFORMATION* child)
     DWORD code = RUN_FAILED;
     if (!GetExitCodeProcess(child->hProcess, &code))
         code = RUN_FAILED;
-    CloseHandle(child->hProcess);
-    CloseHandle(child->hThread);
+    close_child(child);
     return code;
 }
 
-// Starts the child; 0 with the system's error code when it could not.
-static int launch(const ChildRun* run, HANDLE write_end, PROCESS_INFORMATION* child, DWORD* error)
+// Starts the child suspended; 0 with the system's error code when it could not.
+static int launch(const ChildRun* run, HANDLE write_end, DWORD extra_flags, PROCESS_INFORMATION* child,
+                  DWORD* error)
 {
-    wchar_t* environment = NULL;
-    if (run->temp_folder && !(environment = environment_with_temp(run->temp_folder))) {
-        *error = ERROR_NOT_ENOUGH_MEMORY;
-        return 0;
-    }
-    int started = start_child(run, write_end, environment, child);
-    *error = started ? 0 : GetLastError();
+    wchar_t* environment = child_environment(run->temp_folder);
+    // What a console gives a program that nobody types into: an input that ends at once.
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
+    HANDLE nul = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING,
+                             0, NULL);
+    int started = environment && nul != INVALID_HANDLE_VALUE &&
+                  start_child(run, nul, write_end, environment, extra_flags, child);
+    *error = started ? 0 : !environment ? ERROR_NOT_ENOUGH_MEMORY : GetLastError();
+    if (nul != INVALID_HANDLE_VALUE)
+        CloseHandle(nul);
     free(environment);
     return started;
+}
+
+enum Launch { LAUNCHED, NOT_STARTED, NOT_IN_GROUP };
+
+// Starts the child in its group. Where Tarnvik itself runs in a job that
+// does not let its children join another (some launchers and build agents),
+// the child is started again outside that job, where it allows it; a child
+// that cannot join its group is never left running, as Cancel could not
+// reach it.
+static Launch launch_in_group(const ChildRun* run, ChildGroup* group, HANDLE write_end, PROCESS_INFORMATION* child,
+                              DWORD* error)
+{
+    if (!launch(run, write_end, 0, child, error))
+        return NOT_STARTED;
+    if (join_group(group, child))
+        return LAUNCHED;
+    end_unstarted(child, RUN_FAILED);
+    if (launch(run, write_end, CREATE_BREAKAWAY_FROM_JOB, child, error)) {
+        if (join_group(group, child))
+            return LAUNCHED;
+        *error = GetLastError();
+        end_unstarted(child, RUN_FAILED);
+    }
+    return NOT_IN_GROUP;
 }
 
 unsigned long run_child(const ChildRun* run, unsigned long* start_error)
@@ -274,14 +332,17 @@ unsigned long run_child(const ChildRun* run, unsigned long* start_error)
 
     PROCESS_INFORMATION child;
     DWORD error = 0;
-    int started = launch(run, write_end, &child, &error);
+    Launch launched = launch_in_group(run, group, write_end, &child, &error);
     // Only the child may hold the write end, or the output would never end.
     CloseHandle(write_end);
-    if (!started) {
+    if (launched != LAUNCHED) {
         CloseHandle(read_end);
         if (start_error)
             *start_error = error;
-        hand_on_start_failure(run, error);
+        if (launched == NOT_IN_GROUP)
+            hand_on(run, NOT_IN_GROUP_LINE);
+        else
+            hand_on_start_failure(run, error);
         return RUN_FAILED;
     }
     if (release_child(group, &child))

@@ -26,14 +26,20 @@ struct ChildRun {
     const wchar_t* folder;       // the child's current folder; null: Tarnvik's own
     const wchar_t* temp_folder;  // TEMP and TMP in the child's environment; null: inherited
     ChildGroup* group;           // null: the worker's group (clip, tool download, update)
-    ChildLineHandler on_line;    // every output line (UTF-8 decoded), may be null
+    ChildLineHandler on_line;    // every output line, may be null
     void* ctx;
+    // A line that is not UTF-8 is read in this code page (the console's, for
+    // the system's programs, console_code_page); 0: every line is read as
+    // UTF-8, ill-formed bytes replaced.
+    unsigned int code_page;
 };
 
 // Runs one hidden child and blocks until its output has ended and it has exited.
-// Returns its exit code, RUN_FAILED when it could not start (then *start_error,
-// if given, holds GetLastError(); the runner also hands the handler the lines
-// "[tarnvik] failed to start process (error N)" and Windows' own text), or
+// Its standard input is NUL, as a console would give it. Returns its exit
+// code, RUN_FAILED when it could not start (then *start_error, if given, holds
+// GetLastError(); the runner also hands the handler the lines "[tarnvik]
+// failed to start process (error N)" and Windows' own text) or could not be
+// put into its group, where a cancel reaches it (said in one line), or
 // RUN_CANCELLED when its group's cancel ended it or kept it from starting.
 // Safe to call from two threads at once: each child inherits only its own pipe.
 unsigned long run_child(const ChildRun* run, unsigned long* start_error);
@@ -45,6 +51,9 @@ void cancel_group(ChildGroup* group);
 int group_cancelled(ChildGroup* group);
 // Called before a new piece of work in that group.
 void reset_group(ChildGroup* group);
+// Cancels the group and returns once its children have ended (after a few
+// seconds at most, should one refuse to).
+void end_group(ChildGroup* group);
 // Waits ms milliseconds, or less when the group is cancelled. 1 when the
 // whole pause passed with no cancel.
 int pause_in_group(ChildGroup* group, unsigned long ms);

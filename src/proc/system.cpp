@@ -24,3 +24,9 @@ int cmd_line(wchar_t (&line)[CMD_LINE_CAP], const wchar_t* command)
     // The program always quoted: a system folder with a space stays whole.
     return format_text(line, L"\"%ls\" %ls %ls %ls", cmd, CMD_NO_AUTORUN, CMD_RUN, command);
 }
+
+unsigned int console_code_page()
+{
+    UINT code_page = GetConsoleOutputCP();
+    return code_page ? code_page : GetOEMCP();
+}

@@ -13,3 +13,8 @@ enum { CMD_LINE_CAP = 600 };  // cmd.exe's path, "/d /c" and a command with a pa
 // AutoRun commands of the user), "/c" and command as it stands, which keeps
 // cmd's own quoting. 1 when it fits.
 int cmd_line(wchar_t (&line)[CMD_LINE_CAP], const wchar_t* command);
+
+// The code page the system's console programs write in: the console's, or
+// without a console (a window program has none) the OEM code page that a
+// new console starts with.
+unsigned int console_code_page();

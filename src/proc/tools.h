@@ -65,9 +65,14 @@ inline constexpr const wchar_t CURL_MAX_TIME[] = L"--max-time";
 // Skips the certificate revocation check that cannot be made behind some
 // proxies; only ever for a download that failed for exactly that reason.
 inline constexpr const wchar_t CURL_NO_REVOKE[] = L"--ssl-no-revoke";
-// The proxy of the system's Internet Options (followed by its host:port),
-// which curl does not read by itself.
+// The proxy Windows' proxy settings give the address (followed by its
+// host:port), which curl does not read by itself.
 inline constexpr const wchar_t CURL_PROXY[] = L"--proxy";
+// With a proxy: sign in to it, as the proxy asks (NTLM, Negotiate, ...),
+// as the current Windows user: an empty user name and password.
+inline constexpr const wchar_t CURL_PROXY_ANYAUTH[] = L"--proxy-anyauth";
+inline constexpr const wchar_t CURL_PROXY_USER[] = L"--proxy-user";
+inline constexpr const wchar_t CURL_CURRENT_USER[] = L":";
 // Exit codes that decide a second try.
 enum { CURL_EXIT_HTTP_ERROR = 22, CURL_EXIT_TLS_CONNECT = 35 };
 
@@ -78,5 +83,3 @@ inline constexpr const wchar_t TAR_INTO[] = L"-C";
 // cmd.exe: skip the user's AutoRun commands, run one command line and end.
 inline constexpr const wchar_t CMD_NO_AUTORUN[] = L"/d";
 inline constexpr const wchar_t CMD_RUN[] = L"/c";
-// Removes a folder tree quietly; the folder is always quoted.
-inline constexpr const wchar_t CMD_RMDIR_FORMAT[] = L"rmdir /s /q \"%ls\"";

@@ -2,7 +2,7 @@
 // and audio fetched apart and merged); the clip job relies on that.
 #include "text/format.h"
 
-#include <cwchar>
+#include "text/bounded.h"
 
 namespace {
 
@@ -19,17 +19,15 @@ const wchar_t* const FORMAT_TEMPLATES[2][2] = {
 void build_format_selector(int height, int mp4, int noaudio, wchar_t* out)
 {
     if (height < 0) {
-        std::swprintf(out, FORMAT_SELECTOR_CAP, L"%ls", L"ba/b");
-        out[FORMAT_SELECTOR_CAP - 1] = L'\0';
+        format_text(out, FORMAT_SELECTOR_CAP, L"%ls", L"ba/b");
         return;
     }
 
     wchar_t filter[HEIGHT_FILTER_CAP] = {0};
     if (height > 0)
-        std::swprintf(filter, HEIGHT_FILTER_CAP, L"[height<=%d]", height);
+        format_text(filter, L"[height<=%d]", height);
 
     const wchar_t* tmpl = FORMAT_TEMPLATES[noaudio ? 1 : 0][mp4 ? 1 : 0];
     // Passing the filter more times than a template uses is harmless.
-    std::swprintf(out, FORMAT_SELECTOR_CAP, tmpl, filter, filter, filter);
-    out[FORMAT_SELECTOR_CAP - 1] = L'\0';
+    format_text(out, FORMAT_SELECTOR_CAP, tmpl, filter, filter, filter);
 }

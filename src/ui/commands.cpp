@@ -77,8 +77,7 @@ static void read_options(ClipJob* job)
     LRESULT browser = SendMessageW(g_cookies, CB_GETCURSEL, 0, 0);
     if (browser < 0 || browser >= COOKIE_COUNT)
         browser = 0;
-    wcsncpy(job->cookies, COOKIE_NAMES[browser], CLIP_COOKIES_CAP - 1);
-    job->cookies[CLIP_COOKIES_CAP - 1] = L'\0';
+    format_text(job->cookies, L"%ls", COOKIE_NAMES[browser]);
 }
 
 const wchar_t* report_unwritable(const wchar_t* folder)
@@ -224,5 +223,6 @@ void on_update_tools()
         return;
     }
     SendMessageW(g_progress, PBM_SETPOS, 0, 0);
+    stop_lookup_for_work();
     start_worker(RUNNING_UPDATE, update_thread, nullptr, L"updating tools…");
 }

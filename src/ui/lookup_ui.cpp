@@ -15,6 +15,8 @@
 #include "ui/window.h"
 #include "win/files.h"
 #include "win/globals.h"
+#include "win/held_files.h"
+#include "win/temp_folder.h"
 #include "win/locator.h"
 
 enum {
@@ -35,12 +37,15 @@ static int s_due;                // the request waits for a look-up
 static wchar_t s_folder[PATH_CAP];  // every look-up's folder lies in it
 
 // Every look-up keeps its folder in one folder of this process, removed
-// when the window ends.
+// when the window ends or the session does (end_lookups); one that a crash
+// left is removed at a later start.
 static int make_lookup_folder(Lookup* lookup)
 {
-    if (!s_folder[0] && !name_process_folder(L"Tarnvik-lookup", s_folder))
+    if (!s_folder[0] && !make_temp_folder(L"lookup", s_folder))
+        s_folder[0] = L'\0';
+    if (!s_folder[0])
         return 0;
-    CreateDirectoryW(s_folder, nullptr);
+    CreateDirectoryW(s_folder, nullptr);  // again after end_lookups
     wchar_t name[16];
     format_text(name, L"%lu", lookup->serial);
     return join_path(lookup->folder, s_folder, name);
@@ -50,7 +55,7 @@ static int make_lookup_folder(Lookup* lookup)
 static void discard(Lookup* lookup)
 {
     if (g_running != RUNNING_CLIP)
-        remove_folder(lookup->folder);
+        rmtree(lookup->folder);
     free(lookup);
 }
 
@@ -107,8 +112,7 @@ static void read_request(Lookup* lookup)
 {
     GetWindowTextW(g_url, lookup->url, CLIP_URL_CAP);
     LRESULT browser = SendMessageW(g_cookies, CB_GETCURSEL, 0, 0);
-    wcsncpy(lookup->cookies, COOKIE_NAMES[browser >= 0 && browser < COOKIE_COUNT ? browser : 0],
-            CLIP_COOKIES_CAP - 1);
+    format_text(lookup->cookies, L"%ls", COOKIE_NAMES[browser >= 0 && browser < COOKIE_COUNT ? browser : 0]);
 }
 
 // Stops the running look-up and forgets it. Its thread reports once its
@@ -177,6 +181,14 @@ void on_lookup_timer()
 void resume_lookup()
 {
     start_due_lookup();
+}
+
+void stop_lookup_for_work()
+{
+    if (s_running) {
+        s_due = 1;
+        cancel_lookup();
+    }
 }
 
 void cancel_running_lookup()
@@ -265,8 +277,7 @@ int kept_info_file(const wchar_t* url, const wchar_t* cookies, wchar_t (&file)[P
     // a sign might name another file, so the address is used instead.
     if (wcspbrk(found->info_file, L"%$"))
         return 0;
-    wcscpy(file, found->info_file);
-    return 1;
+    return format_text(file, L"%ls", found->info_file);
 }
 
 void end_lookups()
@@ -274,5 +285,5 @@ void end_lookups()
     cancel_running_lookup();
     // The stopped yt-dlp lets go of its files a moment after it ended.
     if (s_folder[0])
-        remove_folder_patiently(s_folder);
+        rmtree(s_folder);
 }

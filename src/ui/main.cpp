@@ -19,6 +19,7 @@
 #include "win/firefox.h"
 #include "win/globals.h"
 #include "win/locator.h"
+#include "win/temp_folder.h"
 
 // An environment value holds at most 32767 characters, so this always fits.
 enum { PATH_READ_CAP = 32768, PATH_NEW_CAP = 65536 };
@@ -96,6 +97,7 @@ static void on_shown()
     s_com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     choose_cookie_default();
     refresh_footer();
+    start_removing_ended_runs_folders();
     // A download that could not be saved is not offered.
     if (!all_tools_found()) {
         if (can_write_in(g_appdir))
@@ -110,6 +112,14 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
     switch (msg) {
     case WM_DESTROY:
         PostQuitMessage(0);
+        return 0;
+    case WM_ENDSESSION:
+        // Log-off or shut-down: the process may end at any moment from here,
+        // without the message loop running out.
+        if (wparam) {
+            end_lookups();
+            end_pictures();
+        }
         return 0;
     case WM_COMMAND:
         switch (LOWORD(wparam)) {

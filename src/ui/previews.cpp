@@ -13,6 +13,8 @@
 #include "ui/window.h"
 #include "win/files.h"
 #include "win/globals.h"
+#include "win/held_files.h"
+#include "win/temp_folder.h"
 
 HWND g_start_picture, g_end_picture, g_start_time, g_end_time;
 
@@ -137,8 +139,8 @@ static void keep(Preview* preview, const PictureKey& key)
     KeptPicture& kept = s_kept[at];
     kept.used = 1;
     kept.last_use = ++s_uses;
-    wcscpy(kept.url, s_url);
-    wcscpy(kept.cookies, s_cookies);
+    format_text(kept.url, L"%ls", s_url);
+    format_text(kept.cookies, L"%ls", s_cookies);
     kept.key = key;
     kept.bmp = preview->bmp;
     kept.picture = preview->picture;
@@ -155,7 +157,7 @@ static void show_state(int index)
         static const wchar_t* const SAID[] = {L"Frame at %ls%ls", L"Frame before %ls%ls", L"Last frame %ls%ls"};
         const PictureKey& key = s_kept[state.kept].key;
         if (key.which == FRAME_LAST && s_duration < 0)
-            wcscpy(time, L"end");
+            format_text(time, L"end");
         else
             format_time(key.ms / 1000.0, TIME_MINUTES, time);
         int stale = !state.wanted || !same_key(key, state.target);
@@ -268,7 +270,7 @@ static void fetch(int index)
 {
     PictureState& state = s_pictures[index];
     Preview* preview = (Preview*)calloc(1, sizeof(Preview));
-    if (!preview || (!s_folder[0] && !name_process_folder(L"Tarnvik-pictures", s_folder))) {
+    if (!preview || (!s_folder[0] && !make_temp_folder(L"pictures", s_folder))) {
         free(preview);
         return;
     }
@@ -278,7 +280,7 @@ static void fetch(int index)
     preview->width = state.target.width;
     preview->height = state.target.height;
     preview->source = s_source;
-    wcscpy(preview->folder, s_folder);
+    format_text(preview->folder, L"%ls", s_folder);
     if (!start_preview(preview)) {
         free(preview);
         state.word = UNAVAILABLE;
@@ -321,8 +323,8 @@ void show_video_pictures(const wchar_t* url, const wchar_t* cookies, double dura
 {
     s_active = 1;
     ++s_video;
-    wcscpy(s_url, url);
-    wcscpy(s_cookies, cookies);
+    format_text(s_url, L"%ls", url);
+    format_text(s_cookies, L"%ls", cookies);
     s_duration = duration;
     s_has_source = details.has_preview;
     if (s_has_source)
@@ -412,5 +414,5 @@ void end_pictures()
     forget_video_pictures();
     // The stopped ffmpeg lets go of its file a moment after it ended.
     if (s_folder[0])
-        remove_folder_patiently(s_folder);
+        rmtree(s_folder);
 }

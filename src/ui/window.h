@@ -76,7 +76,7 @@ int start_worker(Running what, LPTHREAD_START_ROUTINE routine, void* param, cons
 // Registers the main window's class with proc and creates the window,
 // still empty and not shown.
 HWND create_main_window(HINSTANCE instance, WNDPROC proc);
-// Creates one child control of g_main and gives it font (g_font when null).
+// mk: creates one child control of g_main and gives it font (g_font when null).
 HWND mk(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y,
         int width, int height, int id, HFONT font);
 // Creates every control of the window in its fixed order and initial state,
@@ -143,9 +143,13 @@ void on_lookup_timer();
 void on_lookup_done(LPARAM lookup);
 // Work has ended: a look-up that waited for it starts now.
 void resume_lookup();
+// Work that must not run beside a look-up ("Update tools") begins: a
+// running look-up is stopped and starts again once the work has ended.
+void stop_lookup_for_work();
 // Esc: stops a running look-up, and one about to start. Touches no clip.
 void cancel_running_lookup();
-// The window has gone: the look-up is stopped and its folder removed.
+// The window has gone, or the session ends: the look-up is stopped and its
+// folder (yt-dlp's information, which can hold the site's cookies) removed.
 void end_lookups();
 // What a finished look-up of this address with these cookies found; null
 // when none has (or the video is live, so its length keeps changing).

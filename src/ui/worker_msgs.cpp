@@ -13,16 +13,41 @@
 #include "text/hints.h"
 #include "ui/rules.h"
 #include "ui/window.h"
+#include "win/files.h"
 #include "win/globals.h"
 #include "win/locator.h"
 #include "win/toolversion.h"
 
 enum { DONE_TEXT_CAP = 324 };
 
+// A full log makes room by dropping its oldest lines, a quarter of what it
+// holds at a time (or more, for a very long new line): the newest lines,
+// the closing "[tarnvik]" hint among them, are what the user reads.
+static int make_room_in_log(int end, size_t adding)
+{
+    int limit = (int)SendMessageW(g_log, EM_GETLIMITTEXT, 0, 0);
+    if (end <= 0 || limit <= 0 || (size_t)end + adding <= (size_t)limit)
+        return end;
+    size_t drop = (size_t)end + adding - (size_t)limit + (size_t)limit / 4;
+    wchar_t* text = (wchar_t*)malloc(((size_t)end + 1) * sizeof(wchar_t));
+    if (!text)
+        return end;
+    int length = GetWindowTextW(g_log, text, end + 1);
+    // Whole lines only: up to the end of the line the drop ends in (the
+    // control's own line numbers count wrapped parts of lines).
+    int cut = drop < (size_t)length ? (int)drop : length;
+    while (cut < length && text[cut - 1] != L'\n')
+        cut++;
+    free(text);
+    SendMessageW(g_log, EM_SETSEL, 0, cut);
+    SendMessageW(g_log, EM_REPLACESEL, FALSE, (LPARAM)L"");
+    return GetWindowTextLengthW(g_log);
+}
+
 void append_to_log(const wchar_t* line)
 {
     // Always at the end, even if the user has selected something above.
-    int end = GetWindowTextLengthW(g_log);
+    int end = make_room_in_log(GetWindowTextLengthW(g_log), wcslen(line) + 2);
     SendMessageW(g_log, EM_SETSEL, end, end);
     SendMessageW(g_log, EM_REPLACESEL, FALSE, (LPARAM)line);
     SendMessageW(g_log, EM_REPLACESEL, FALSE, (LPARAM)L"\r\n");
@@ -89,12 +114,14 @@ static void show_done(const wchar_t* name, unsigned long long size)
     SetWindowTextW(g_status, done);
 }
 
-// 0 when the folder holds no finished file.
-static int report_result(const wchar_t* folder)
+// The clip the job named, or for a job that names none the largest media
+// file in its folder. 0 when there is no such file.
+static int report_result(const CutDone* done)
 {
+    const wchar_t* folder = done->folder;
     wchar_t name[PATH_CAP];
     unsigned long long size = 0;
-    if (!find_media_file(folder, name, &size))
+    if (!find_clip_file(folder, done->file, name, &size))
         return 0;
     SendMessageW(g_progress, PBM_SETPOS, PROGRESS_FULL, 0);
     show_done(name, size);
@@ -108,7 +135,7 @@ void on_cut_done(WPARAM exit_code, LPARAM done_block)
     if ((DWORD)exit_code == RUN_CANCELLED) {
         SendMessageW(g_progress, PBM_SETPOS, 0, 0);
         SetWindowTextW(g_status, L"cancelled");
-    } else if ((DWORD)exit_code != 0 || !done || !report_result(done->folder)) {
+    } else if ((DWORD)exit_code != 0 || !done || !report_result(done)) {
         show_failure();
         log_failure_hint(done ? done->cause : CAUSE_NONE);
         refresh_footer();  // yt-dlp may have gone into a quarantine meanwhile

@@ -5,12 +5,7 @@
 #include <wchar.h>
 #include "text/bounded.h"
 #include "win/globals.h"
-
-enum {
-    TEMP_FOLDER_TRIES = 100,
-    REMOVE_TRIES = 5,
-    REMOVE_RETRY_MS = 200
-};
+#include "win/held_files.h"
 
 int is_file(const wchar_t* path)
 {
@@ -86,60 +81,9 @@ int read_whole_file(const wchar_t* path, size_t most, unsigned char** bytes, siz
     return 1;
 }
 
-int name_process_folder(const wchar_t* prefix, wchar_t (&folder)[PATH_CAP])
-{
-    wchar_t temp[PATH_CAP];
-    DWORD length = GetTempPathW(PATH_CAP, temp);
-    if (length == 0 || length >= PATH_CAP || !format_text(folder, L"%ls%ls-%lu", temp, prefix, GetCurrentProcessId())) {
-        folder[0] = L'\0';
-        return 0;
-    }
-    return 1;
-}
-
 int is_dot_entry(const wchar_t* name)
 {
     return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0;
-}
-
-static void remove_entry(const wchar_t* path, DWORD attributes)
-{
-    // A link to a folder goes, never what it points at.
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        remove_folder(path);
-        return;
-    }
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        SetFileAttributesW(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveDirectoryW(path);
-    else
-        DeleteFileW(path);
-}
-
-int remove_folder(const wchar_t* folder)
-{
-    WIN32_FIND_DATAW entry;
-    HANDLE find = open_listing(folder, &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            wchar_t path[PATH_CAP];
-            if (!is_dot_entry(entry.cFileName) && join_path(path, folder, entry.cFileName))
-                remove_entry(path, entry.dwFileAttributes);
-        } while (FindNextFileW(find, &entry));
-        FindClose(find);
-    }
-    return RemoveDirectoryW(folder) || GetFileAttributesW(folder) == INVALID_FILE_ATTRIBUTES;
-}
-
-int remove_folder_patiently(const wchar_t* folder)
-{
-    for (int tries = 1; !remove_folder(folder); tries++) {
-        if (tries == REMOVE_TRIES)
-            return 0;
-        Sleep(REMOVE_RETRY_MS);
-    }
-    return 1;
 }
 
 int write_new_file(const wchar_t* path, const void* bytes, size_t length)
@@ -151,36 +95,18 @@ int write_new_file(const wchar_t* path, const void* bytes, size_t length)
     BOOL ok = WriteFile(file, bytes, (DWORD)length, &put, NULL) && put == length && FlushFileBuffers(file);
     CloseHandle(file);
     if (!ok)
-        DeleteFileW(path);
+        delete_file(path);
     return ok != 0;
-}
-
-unsigned long g_replace_patience_ms = 5000;
-volatile LONG g_replace_retries = 0;
-
-enum { REPLACE_RETRY_MS = 100 };
-
-// What a scanner or a sync client causes while it holds a file for a moment.
-static int is_passing_hold(DWORD error)
-{
-    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
 int replace_file(const wchar_t* staged, const wchar_t* target)
 {
-    DWORD waited = 0;
-    while (!MoveFileExW(staged, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DWORD error = GetLastError();
-        if (!is_passing_hold(error) || waited >= g_replace_patience_ms) {
-            DeleteFileW(staged);
-            SetLastError(error);
-            return 0;
-        }
-        InterlockedIncrement(&g_replace_retries);
-        Sleep(REPLACE_RETRY_MS);
-        waited += REPLACE_RETRY_MS;
-    }
-    return 1;
+    if (rename_file(staged, target))
+        return 1;
+    DWORD error = GetLastError();
+    delete_file(staged);
+    SetLastError(error);
+    return 0;
 }
 
 static int flush_file(const wchar_t* path)
@@ -197,27 +123,18 @@ int copy_file_through(const wchar_t* source, const wchar_t* target)
 {
     if (CopyFileW(source, target, FALSE) && flush_file(target))
         return 1;
-    DeleteFileW(target);  // what a copy cut short by a full disk left
+    delete_file(target);  // what a copy cut short by a full disk left
     return 0;
 }
 
-int make_temp_folder(wchar_t (&folder)[PATH_CAP])
+int file_size(const wchar_t* path, unsigned long long* size)
 {
-    wchar_t temp[PATH_CAP], name[64];
-    DWORD length = GetTempPathW(PATH_CAP, temp);
-    if (length == 0 || length >= PATH_CAP)
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return 0;
-    // A name taken by another run (or another copy of Tarnvik) is never shared.
-    for (unsigned int n = 0; n < TEMP_FOLDER_TRIES; ++n) {
-        format_text(name, L"tarnvik-%08lx-%lu", GetTickCount(), GetCurrentThreadId() + n);
-        if (!join_path(folder, temp, name))
-            return 0;
-        if (CreateDirectoryW(folder, NULL))
-            return 1;
-        if (GetLastError() != ERROR_ALREADY_EXISTS)
-            return 0;
-    }
-    return 0;
+    *size = ((unsigned long long)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+    return 1;
 }
 
 const wchar_t* const exts[EXT_COUNT] = {L".mp4", L".mkv",  L".webm", L".m4a", L".mp3",
@@ -232,6 +149,14 @@ static int is_media_name(const wchar_t* name)
         if (_wcsicmp(dot, ext) == 0)
             return 1;
     return 0;
+}
+
+int find_clip_file(const wchar_t* folder, const wchar_t* named, wchar_t* name, unsigned long long* size)
+{
+    wchar_t path[PATH_CAP];
+    if (!named[0])
+        return find_media_file(folder, name, size);
+    return format_text(name, PATH_CAP, L"%ls", named) && join_path(path, folder, named) && file_size(path, size);
 }
 
 int find_media_file(const wchar_t* folder, wchar_t* name, unsigned long long* size)
@@ -249,8 +174,7 @@ int find_media_file(const wchar_t* folder, wchar_t* name, unsigned long long* si
         if (bytes < best)
             continue;
         // The entry's own name, not a joined path: a long folder cannot cut it.
-        wcsncpy(name, entry.cFileName, PATH_CAP - 1);
-        name[PATH_CAP - 1] = L'\0';
+        format_text(name, PATH_CAP, L"%ls", entry.cFileName);
         best = bytes;
         found = 1;
     } while (FindNextFileW(find, &entry));

@@ -1,5 +1,6 @@
 // Small file-system questions the workers and the window share, and the
-// finished file of a clip job: the largest media file in its folder.
+// finished file of a clip job that does not name its own: the largest media
+// file in its folder.
 #pragma once
 #include <windows.h>
 #include <cstddef>
@@ -34,46 +35,32 @@ int read_whole_file(const wchar_t* path, size_t most, unsigned char** bytes, siz
 // 1 for the "." and ".." entries of a folder listing.
 int is_dot_entry(const wchar_t* name);
 
-// Removes folder and everything in it, without starting a program. 1 when
-// the folder is gone afterwards (or was never there).
-int remove_folder(const wchar_t* folder);
-// remove_folder, tried again for a moment: a scanner, the shell or a child
-// that has just been ended may still hold a file in it. 1 when it is gone.
-int remove_folder_patiently(const wchar_t* folder);
-
 // Creates (or empties) path and writes length bytes to it, through to the
 // disk. 1 when all were written.
 int write_new_file(const wchar_t* path, const void* bytes, size_t length);
 
-// Renames staged over target in one step, through to the disk: target is
-// either the old file or the new one, never a mix. While something holds
-// target for a moment (a scanner, OneDrive: access denied, a sharing or a
-// lock violation) it is tried again for g_replace_patience_ms. On failure
-// staged is removed (GetLastError tells why) and target is left as it was.
+// Renames staged over target in one step, through to the disk (rename_file,
+// which waits while target is held): target is either the old file or the
+// new one, never a mix. On failure staged is removed (GetLastError tells
+// why) and target is left as it was.
 int replace_file(const wchar_t* staged, const wchar_t* target);
-
-// How long replace_file keeps trying over a file held by someone else.
-extern unsigned long g_replace_patience_ms;
-// Renames replace_file had to try again, counted for the tests.
-extern volatile LONG g_replace_retries;
 
 // Copies source to a new file target (replacing one that is there) and
 // writes it through to the disk. The copy takes the permissions of
 // target's folder. On failure nothing of target is left.
 int copy_file_through(const wchar_t* source, const wchar_t* target);
-// Creates a fresh folder of this program's own under the user's temporary
-// folder into folder, for one child's TEMP and TMP. 1 when it was made; the
-// caller removes it (remove_folder).
-int make_temp_folder(wchar_t (&folder)[PATH_CAP]);
 
-// The name of a folder of this process's own in the user's temporary
-// folder: prefix, "-" and the process id. 1 when it fits a path (folder is
-// empty otherwise); the folder is not made here.
-int name_process_folder(const wchar_t* prefix, wchar_t (&folder)[PATH_CAP]);
+// The size of the file at path. 1 when it is a file whose size could be read.
+int file_size(const wchar_t* path, unsigned long long* size);
 
-// Extensions that count as a finished media file, each with its dot.
+// exts: the extensions that count as a finished media file, each with its dot.
 enum { EXT_COUNT = 10 };
 extern const wchar_t* const exts[EXT_COUNT];
+
+// The clip a finished job made in folder: the file it named, or for a job
+// that names none (named empty) the largest media file there. 1 with its
+// name (PATH_CAP) and size; 0 when there is no such file.
+int find_clip_file(const wchar_t* folder, const wchar_t* named, wchar_t* name, unsigned long long* size);
 
 // Picks the largest file in folder whose extension is in exts (the last
 // listed wins a tie). 1 with its name (PATH_CAP) and size; 0 when the

@@ -9,14 +9,15 @@ enum { TOOL_FILE_CAP = 64 };
 
 int find_tool(const wchar_t* name, wchar_t* path)
 {
-    _snwprintf(path, PATH_CAP - 1, L"%ls\\%ls.exe", g_appdir, name);
-    path[PATH_CAP - 1] = L'\0';
-    if (is_file(path))
+    // A cut name would be some other file.
+    if (format_text(path, PATH_CAP, L"%ls\\%ls.exe", g_appdir, name) && is_file(path))
         return 1;
 
     wchar_t file[TOOL_FILE_CAP];
-    _snwprintf(file, TOOL_FILE_CAP - 1, L"%ls.exe", name);
-    file[TOOL_FILE_CAP - 1] = L'\0';
+    if (!format_text(file, L"%ls.exe", name)) {
+        path[0] = L'\0';
+        return 0;
+    }
     wchar_t found[PATH_CAP];
     DWORD length = SearchPathW(NULL, file, NULL, PATH_CAP, found, NULL);
     // A result too long for a path buffer comes back as the size it would
@@ -25,7 +26,5 @@ int find_tool(const wchar_t* name, wchar_t* path)
         path[0] = L'\0';
         return 0;
     }
-    wcsncpy(path, found, PATH_CAP - 1);
-    path[PATH_CAP - 1] = L'\0';
-    return 1;
+    return format_text(path, PATH_CAP, L"%ls", found);
 }

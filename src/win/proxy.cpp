@@ -1,9 +1,24 @@
 #include "win/proxy.h"
+#include "text/bounded.h"
 
 ProxyConfigReader g_proxy_config_reader = NULL;
+ProxyForUrl g_proxy_for_url = NULL;
+
+typedef decltype(&WinHttpOpen) SessionOpener;
+typedef decltype(&WinHttpCloseHandle) HandleCloser;
 
 static INIT_ONCE g_winhttp_once = INIT_ONCE_STATIC_INIT;
 static ProxyConfigReader g_winhttp_reader = NULL;
+static ProxyForUrl g_winhttp_for_url = NULL;
+static SessionOpener g_winhttp_open = NULL;
+static HandleCloser g_winhttp_close = NULL;
+
+template <typename Function>
+static void look_up(HMODULE module, const char* name, Function* function)
+{
+    FARPROC found = GetProcAddress(module, name);
+    *function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
 
 // winhttp.dll is Windows' own; taken from the system folder only, and
 // looked up at run time so the program file needs no import of it.
@@ -11,43 +26,109 @@ static BOOL CALLBACK look_up_winhttp(PINIT_ONCE, PVOID, PVOID*)
 {
     HMODULE winhttp = LoadLibraryExW(L"winhttp.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (winhttp) {
-        FARPROC found = GetProcAddress(winhttp, "WinHttpGetIEProxyConfigForCurrentUser");
-        g_winhttp_reader = reinterpret_cast<ProxyConfigReader>(reinterpret_cast<void (*)()>(found));
+        look_up(winhttp, "WinHttpGetIEProxyConfigForCurrentUser", &g_winhttp_reader);
+        look_up(winhttp, "WinHttpGetProxyForUrl", &g_winhttp_for_url);
+        look_up(winhttp, "WinHttpOpen", &g_winhttp_open);
+        look_up(winhttp, "WinHttpCloseHandle", &g_winhttp_close);
     }
     return TRUE;
+}
+
+static void look_up_once()
+{
+    InitOnceExecuteOnce(&g_winhttp_once, look_up_winhttp, NULL, NULL);
 }
 
 static ProxyConfigReader config_reader()
 {
     if (g_proxy_config_reader)
         return g_proxy_config_reader;
-    InitOnceExecuteOnce(&g_winhttp_once, look_up_winhttp, NULL, NULL);
+    look_up_once();
     return g_winhttp_reader;
 }
 
-static void free_config(WINHTTP_CURRENT_USER_IE_PROXY_CONFIG* config)
+static ProxyForUrl resolver()
 {
-    if (config->lpszAutoConfigUrl)
-        GlobalFree(config->lpszAutoConfigUrl);
-    if (config->lpszProxy)
-        GlobalFree(config->lpszProxy);
-    if (config->lpszProxyBypass)
-        GlobalFree(config->lpszProxyBypass);
+    if (g_proxy_for_url)
+        return g_proxy_for_url;
+    look_up_once();
+    return g_winhttp_for_url;
 }
 
-SystemProxy read_system_proxy(wchar_t (&proxy)[PROXY_CAP])
+static void free_text(LPWSTR text)
 {
-    proxy[0] = L'\0';
+    if (text)
+        GlobalFree(text);
+}
+
+SystemProxy read_system_proxy(ProxySettings* settings)
+{
+    ZeroMemory(settings, sizeof *settings);
     ProxyConfigReader reader = config_reader();
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config;
     ZeroMemory(&config, sizeof config);
     if (!reader || !reader(&config))
         return PROXY_NONE;
-    SystemProxy found = PROXY_NONE;
-    if (https_proxy_of(config.lpszProxy, proxy, PROXY_CAP))
-        found = PROXY_FIXED;
-    else if (config.lpszAutoConfigUrl && config.lpszAutoConfigUrl[0])
-        found = PROXY_SCRIPT_ONLY;
-    free_config(&config);
-    return found;
+    https_proxy_of(config.lpszProxy, settings->fixed, PROXY_CAP);
+    settings->auto_detect = config.fAutoDetect != FALSE;
+    // A script address too long to keep is no script to ask.
+    if (config.lpszAutoConfigUrl && !format_text(settings->script, L"%ls", config.lpszAutoConfigUrl))
+        settings->script[0] = L'\0';
+    free_text(config.lpszAutoConfigUrl);
+    free_text(config.lpszProxy);
+    free_text(config.lpszProxyBypass);
+    if (settings->auto_detect || settings->script[0])
+        return PROXY_AUTOMATIC;
+    return settings->fixed[0] ? PROXY_FIXED : PROXY_NONE;
+}
+
+// -1 when the automatic settings tell nothing for url, else as proxy_for.
+static int resolve(ProxySettings* settings, const wchar_t* url, wchar_t (&proxy)[PROXY_CAP])
+{
+    WINHTTP_AUTOPROXY_OPTIONS options;
+    ZeroMemory(&options, sizeof options);
+    if (settings->auto_detect && !settings->detection_failed) {
+        options.dwFlags |= WINHTTP_AUTOPROXY_AUTO_DETECT;
+        options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
+    }
+    if (settings->script[0]) {
+        options.dwFlags |= WINHTTP_AUTOPROXY_CONFIG_URL;
+        options.lpszAutoConfigUrl = settings->script;
+    }
+    options.fAutoLogonIfChallenged = TRUE;  // a script behind a sign-in, as the user
+    ProxyForUrl find = resolver();
+    if (!options.dwFlags || !find)
+        return -1;
+    look_up_once();
+    if (!settings->session && g_winhttp_open)
+        settings->session = g_winhttp_open(L"Tarnvik", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                           WINHTTP_NO_PROXY_BYPASS, 0);
+    WINHTTP_PROXY_INFO info;
+    ZeroMemory(&info, sizeof info);
+    if (!find(settings->session, url, &options, &info)) {
+        // Detection on a network without a proxy to find takes seconds each time.
+        if (GetLastError() == ERROR_WINHTTP_AUTODETECTION_FAILED)
+            settings->detection_failed = 1;
+        return -1;
+    }
+    int named = info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY && https_proxy_of(info.lpszProxy, proxy, PROXY_CAP);
+    free_text(info.lpszProxy);
+    free_text(info.lpszProxyBypass);
+    return named;
+}
+
+int proxy_for(ProxySettings* settings, const wchar_t* url, wchar_t (&proxy)[PROXY_CAP])
+{
+    proxy[0] = L'\0';
+    int resolved = resolve(settings, url, proxy);
+    if (resolved >= 0)
+        return resolved;
+    return settings->fixed[0] && format_text(proxy, L"%ls", settings->fixed);
+}
+
+void close_proxy_settings(ProxySettings* settings)
+{
+    if (settings->session && g_winhttp_close)
+        g_winhttp_close(settings->session);
+    settings->session = NULL;
 }

@@ -9,6 +9,9 @@
 //   spawn:MS      start a copy of itself that sleeps MS milliseconds, holding
 //                 none of our handles, and write "pid N" for it
 //   env:NAME      write "NAME=value" of our environment, or "NAME unset"
+//   stdin         write "stdin ends" when standard input reads as ended at
+//                 once (as NUL does), "stdin none" without one, else
+//                 "stdin error N"
 //   exit:CODE     end now with CODE (decimal or 0x hex)
 // Without an exit step it ends with 0; an unknown step ends it with 99.
 #include <windows.h>
@@ -125,6 +128,21 @@ static void write_variable(const wchar_t* name)
     write_bytes(STD_OUTPUT_HANDLE, bytes, n > 0 ? (size_t)n : 0);
 }
 
+static void report_input()
+{
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    char byte, line[32];
+    DWORD got = 0;
+    int n;
+    if (input == NULL || input == INVALID_HANDLE_VALUE)
+        n = snprintf(line, sizeof line, "stdin none\n");
+    else if (ReadFile(input, &byte, 1, &got, NULL) && got == 0)
+        n = snprintf(line, sizeof line, "stdin ends\n");
+    else
+        n = snprintf(line, sizeof line, "stdin error %lu\n", got ? 0ul : GetLastError());
+    write_bytes(STD_OUTPUT_HANDLE, line, (size_t)n);
+}
+
 static bool starts_with(const wchar_t* text, const wchar_t* prefix, const wchar_t** rest)
 {
     size_t len = wcslen(prefix);
@@ -163,6 +181,10 @@ static bool run_step(const wchar_t* step)
         return spawn_sleeper(v);
     if (starts_with(step, L"env:", &v)) {
         write_variable(v);
+        return true;
+    }
+    if (wcscmp(step, L"stdin") == 0) {
+        report_input();
         return true;
     }
     if (starts_with(step, L"exit:", &v))

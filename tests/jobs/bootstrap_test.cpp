@@ -10,7 +10,9 @@
 #include "jobs/update.h"
 #include "win/files.h"
 #include "win/globals.h"
+#include "win/held_files.h"
 #include "win/proxy.h"
+#include "win/sha256.h"
 #include <iostream>
 #include "proc/runner.h"
 #include "proc/tools.h"
@@ -106,7 +108,7 @@ protected:
     {
         ASSERT_TRUE(install_system_fakes());
         g_not_found_pause_ms = 10;  // a 404's pause, cut short
-        g_replace_patience_ms = 300;  // ... and the wait for a file in use
+        g_hold_patience_ms = 300;  // ... and the wait for a file in use
         root = make_scratch_dir(L"bootstrap");
         ASSERT_FALSE(root.empty());
         wchar_t tmp[MAX_PATH];
@@ -293,9 +295,14 @@ TEST_F(BootstrapTest, EveryMissingToolIsFetchedCheckedUnpackedAndInstalled)
     EXPECT_EQ(value_after(curl[1], L"--retry-max-time"), L"120");
     EXPECT_EQ(value_after(curl[1], L"--max-time"), L"3600");
     EXPECT_EQ(value_after(curl[0], L"--max-time"), L"120");
+    // Each archive into a fresh folder of the run's own.
     const std::wstring tar = system_folder_file(L"tar.exe");
-    EXPECT_EQ(tar_runs(), (std::vector<TextLines>{{tar, L"-xf", L"tarnvik_ffmpeg.zip", L"-C", L"tarnvik_ffmpeg_x"},
-                                                  {tar, L"-xf", L"tarnvik_deno.zip", L"-C", L"tarnvik_deno_x"}}));
+    std::vector<TextLines> tar_args = tar_runs();
+    ASSERT_EQ(tar_args.size(), 2u);
+    EXPECT_EQ(TextLines(tar_args[0].begin(), tar_args[0].end() - 1), (TextLines{tar, L"-xf", L"tarnvik_ffmpeg.zip", L"-C"}));
+    EXPECT_EQ(TextLines(tar_args[1].begin(), tar_args[1].end() - 1), (TextLines{tar, L"-xf", L"tarnvik_deno.zip", L"-C"}));
+    EXPECT_EQ(tar_args[0].back().rfind(L"tarnvik-unpack-", 0), 0u) << tar_args[0].back().c_str();
+    EXPECT_NE(tar_args[0].back(), tar_args[1].back());
 
     EXPECT_EQ(content_of(in_prog(L"yt-dlp.exe")), L"fake yt-dlp\n");
     EXPECT_EQ(content_of(in_prog(L"ffprobe.exe")),
@@ -470,11 +477,38 @@ TEST_F(BootstrapTest, FailedUnpackCleansUpAndFails)
 TEST_F(BootstrapTest, NameInOtherLetterCaseIsStoredUnderTheWantedName)
 {
     present({L"yt-dlp", L"ffmpeg", L"ffprobe"});
-    archive(L"deno.list", {L"deno-x86_64/README.md", L"deno-x86_64/DENO.EXE"});
+    archive(L"deno.list", {L"README.md", L"DENO.EXE"});
     SetupRun run = run_setup();
     EXPECT_EQ(run.flag, (WPARAM)1);
     EXPECT_EQ(stored_name(in_prog(L"deno.exe")), L"deno.exe");
-    EXPECT_EQ(content_of(in_prog(L"deno.exe")), L"fake deno-x86_64\\DENO.EXE\n");
+    EXPECT_EQ(content_of(in_prog(L"deno.exe")), L"fake DENO.EXE\n");
+}
+
+// Only the paths the verified archive holds its tools at are installed:
+// nothing an earlier, interrupted unpack left in the temporary folder, and
+// no file of the same name elsewhere in the archive.
+TEST_F(BootstrapTest, OnlyTheVerifiedArchivesOwnPathsAreInstalled)
+{
+    present({L"yt-dlp", L"deno"});
+    const std::wstring stale = temp + L"tarnvik_ffmpeg_x";
+    ASSERT_TRUE(make_folders(stale + L"\\" + FFMPEG_DIR + L"\\bin"));
+    for (const wchar_t* tool : {L"ffmpeg.exe", L"ffprobe.exe"})
+        ASSERT_TRUE(write_file(stale + L"\\" + FFMPEG_DIR + L"\\bin\\" + tool, "truncated by an interrupted unpack"));
+    archive(L"ffmpeg.list", {std::wstring(FFMPEG_DIR) + L"/doc/examples/ffmpeg.exe",
+                             std::wstring(FFMPEG_DIR) + L"/bin/ffprobe.exe"});
+    SetupRun run = run_setup();
+    EXPECT_EQ(run.flag, (WPARAM)0);
+    EXPECT_TRUE(has(run.logs, L"[setup] install of ffmpeg.exe FAILED"));
+    EXPECT_FALSE(file_exists(in_prog(L"ffmpeg.exe")));
+    EXPECT_EQ(content_of(in_prog(L"ffprobe.exe")), L"fake ffmpeg-master-latest-win64-gpl\\bin\\ffprobe.exe\n");
+    remove_tree(stale);
+    expect_no_leftovers();
+
+    archive(L"ffmpeg.list", {L"one/bin/ffmpeg.exe", L"one/bin/ffprobe.exe", L"two/bin/ffmpeg.exe"});
+    run = run_setup();
+    EXPECT_EQ(run.flag, (WPARAM)0) << "an archive of two top folders is not the one it should be";
+    EXPECT_FALSE(file_exists(in_prog(L"ffmpeg.exe")));
+    expect_no_leftovers();
 }
 
 TEST_F(BootstrapTest, TemporaryFolderOnAnotherFileSystemIsCopiedAcross)
@@ -637,11 +671,29 @@ TEST_F(BootstrapTest, PinnedFfmpegGoneFallsBackToTheNewestReleaseLineAndSaysSo)
     EXPECT_EQ(curl_runs_for(L"/autobuild-2026-02-28-12-59/checksums.sha256").size(), 4u) << "after the pauses only";
     EXPECT_TRUE(has(run.logs, L"[setup] the release host did not have checksums.sha256"));
     EXPECT_TRUE(has(run.logs, L"[setup] the ffmpeg release Tarnvik installs is gone from the release host — taking "
-                              L"the newest release line from its \"latest\" release instead"));
+                              L"the newest build of its release line (or else of the newest line) from its "
+                              L"\"latest\" release instead"));
     EXPECT_EQ(curl_runs_for(LATEST_FFMPEG_ASSET).size(), 1u);
     EXPECT_TRUE(curl_runs_for(PINNED_FFMPEG_ASSET).empty());
     EXPECT_EQ(content_of(in_prog(INSTALL_RECORD)).find(LATEST_FFMPEG_ASSET), 66u) << "the record names the build";
     expect_no_leftovers();
+
+    // Where "latest" has a build of the pinned 8.0 line, that one is taken:
+    // the newest line (8.1) breaks section downloads.
+    const wchar_t LATEST_80[] = L"ffmpeg-n8.0-latest-win64-gpl-8.0.zip";
+    char sum[SHA256_HEX_CAP];
+    ASSERT_TRUE(sha256_file((root + L"\\ffmpeg.list").c_str(), sum));
+    ASSERT_TRUE(write_file(root + L"\\latest-80.sha256", std::string(sum) + "  ffmpeg-n8.1-latest-win64-gpl-8.1.zip\n" +
+                                                          sum + "  " + utf8_of(LATEST_80) + "\n"));
+    ASSERT_TRUE(DeleteFileW(in_prog(L"ffmpeg.exe").c_str()));
+    DeleteFileW((root + L"\\curl-args.txt").c_str());
+    curl_script({L"fail /autobuild-2026-02-28-12-59/checksums.sha256 22 0 The requested URL returned error: 404",
+                 L"serve /latest/checksums.sha256 " + root + L"\\latest-80.sha256",
+                 std::wstring(L"serve /") + LATEST_80 + L" " + root + L"\\ffmpeg.list"});
+    EXPECT_EQ(run_setup().flag, (WPARAM)1);
+    EXPECT_EQ(curl_runs_for(LATEST_80).size(), 1u);
+    EXPECT_TRUE(curl_runs_for(LATEST_FFMPEG_ASSET).empty());
+    EXPECT_EQ(content_of(in_prog(INSTALL_RECORD)).find(LATEST_80), 66u);
 }
 
 // An ffmpeg installed by an earlier Tarnvik from the development head gives
@@ -683,7 +735,30 @@ BOOL WINAPI internet_options(WINHTTP_CURRENT_USER_IE_PROXY_CONFIG* config)
     return TRUE;
 }
 
-TEST_F(BootstrapTest, TheSystemProxyReachesCurlAndAScriptOnlyOneIsExplained)
+std::vector<std::wstring> g_resolved_urls;
+std::vector<DWORD> g_resolve_flags;
+
+// Windows' automatic settings as WinHTTP resolves them: detection and a
+// script name a proxy for yt-dlp's host, nothing at all for the ffmpeg
+// builds (detection fails, then the script fails), direct for deno.
+BOOL WINAPI automatic_proxy(HINTERNET, LPCWSTR url, WINHTTP_AUTOPROXY_OPTIONS* options, WINHTTP_PROXY_INFO* info)
+{
+    g_resolved_urls.push_back(url);
+    g_resolve_flags.push_back(options->dwFlags);
+    EXPECT_STREQ(options->lpszAutoConfigUrl, L"http://wpad.corp/proxy.pac");
+    EXPECT_TRUE(options->fAutoLogonIfChallenged);
+    if (wcsstr(url, L"FFmpeg-Builds")) {
+        SetLastError(options->dwFlags & WINHTTP_AUTOPROXY_AUTO_DETECT ? ERROR_WINHTTP_AUTODETECTION_FAILED
+                                                                       : ERROR_WINHTTP_BAD_AUTO_PROXY_SCRIPT);
+        return FALSE;
+    }
+    *info = WINHTTP_PROXY_INFO{};
+    info->dwAccessType = wcsstr(url, L"/yt-dlp/") ? WINHTTP_ACCESS_TYPE_NAMED_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY;
+    info->lpszProxy = wcsstr(url, L"/yt-dlp/") ? global_copy(L"auto.corp:8080; backup.corp:8080") : NULL;
+    return TRUE;
+}
+
+TEST_F(BootstrapTest, TheProxyOfWindowsSettingsReachesCurlWhichSignsInAsTheUser)
 {
     present({L"ffmpeg", L"ffprobe", L"deno"});
     g_proxy_config_reader = internet_options;
@@ -692,51 +767,48 @@ TEST_F(BootstrapTest, TheSystemProxyReachesCurlAndAScriptOnlyOneIsExplained)
     g_options.lpszProxyBypass = (wchar_t*)L"<local>";
     SetupRun run = run_setup();
     EXPECT_EQ(run.flag, (WPARAM)1);
-    EXPECT_TRUE(has(run.logs, L"[setup] using the proxy of Windows' Internet Options: secure.corp:8443"));
+    EXPECT_TRUE(has(run.logs, L"[setup] using the proxy secure.corp:8443, as Windows' proxy settings say"));
     std::vector<TextLines> runs = curl_runs();
     ASSERT_EQ(runs.size(), 2u);
-    for (const TextLines& args : runs)
+    for (const TextLines& args : runs) {
         EXPECT_EQ(value_after(args, L"--proxy"), L"secure.corp:8443");
+        EXPECT_TRUE(has(args, L"--proxy-anyauth"));
+        EXPECT_EQ(value_after(args, L"--proxy-user"), L":");
+    }
 
+    // "Automatically detect settings" and a script, with a fixed proxy behind them.
     ASSERT_TRUE(DeleteFileW(in_prog(L"yt-dlp.exe").c_str()));
+    ASSERT_TRUE(DeleteFileW(in_prog(L"ffmpeg.exe").c_str()));
+    ASSERT_TRUE(DeleteFileW(in_prog(L"deno.exe").c_str()));
     DeleteFileW((root + L"\\curl-args.txt").c_str());
     g_options = WINHTTP_CURRENT_USER_IE_PROXY_CONFIG{};
     g_options.fAutoDetect = TRUE;
     g_options.lpszAutoConfigUrl = (wchar_t*)L"http://wpad.corp/proxy.pac";
+    g_options.lpszProxy = (wchar_t*)L"fixed.corp:3128";
+    g_proxy_for_url = automatic_proxy;
+    g_resolved_urls.clear();
+    g_resolve_flags.clear();
     run = run_setup();
+    g_proxy_for_url = NULL;
     g_proxy_config_reader = NULL;
-    ASSERT_FALSE(run.logs.empty());
-    EXPECT_NE(run.logs[0].find(L"automatic configuration script, which curl cannot use"), std::wstring::npos);
-    EXPECT_NE(run.logs[0].find(L"next to Tarnvik.exe"), std::wstring::npos);
-    for (const TextLines& args : curl_runs())
-        EXPECT_FALSE(has(args, L"--proxy"));
-}
-
-// A scanner or OneDrive holds the old tool for a moment: the rename waits
-// for it instead of throwing the checked download away.
-TEST_F(BootstrapTest, ReplacingAFileHeldForAMomentWaitsForIt)
-{
-    const std::wstring target = in_prog(L"tool.exe"), staged = in_prog(L"tool.exe.part");
-    ASSERT_TRUE(write_file(target, "old"));
-    ASSERT_TRUE(write_file(staged, "new"));
-    HANDLE held = CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    LONG retries = g_replace_retries;
-    g_replace_patience_ms = 60000;  // far longer than the test needs
-    struct Paths { const std::wstring* staged; const std::wstring* target; int replaced; } paths = {&staged, &target, -1};
-    HANDLE thread = CreateThread(NULL, 0, [](LPVOID p) -> DWORD {
-        Paths* paths = (Paths*)p;
-        paths->replaced = replace_file(paths->staged->c_str(), paths->target->c_str());
-        return 0;
-    }, &paths, 0, NULL);
-    ASSERT_TRUE(thread != NULL);
-    EXPECT_TRUE(wait_until([&] { return g_replace_retries > retries; }, 10000)) << "the rename was refused at first";
-    CloseHandle(held);
-    EXPECT_EQ(WaitForSingleObject(thread, 20000), (DWORD)WAIT_OBJECT_0);
-    CloseHandle(thread);
-    EXPECT_EQ(paths.replaced, 1);
-    EXPECT_EQ(content_of(target), L"new");
-    EXPECT_FALSE(file_exists(staged));
+    EXPECT_EQ(run.flag, (WPARAM)1);
+    runs = curl_runs();
+    ASSERT_EQ(runs.size(), 6u);
+    const wchar_t* const proxies[] = {L"auto.corp:8080", L"auto.corp:8080", L"fixed.corp:3128",
+                                      L"fixed.corp:3128", L"(none)", L"(none)"};
+    for (size_t i = 0; i < 6; i++)
+        EXPECT_EQ(value_after(runs[i], L"--proxy"), proxies[i]) << runs[i].back().c_str();
+    ASSERT_EQ(g_resolved_urls.size(), 6u) << "each address is resolved";
+    for (size_t i = 0; i < 6; i++)
+        EXPECT_EQ(g_resolved_urls[i], runs[i].back());
+    EXPECT_TRUE(g_resolve_flags[2] & WINHTTP_AUTOPROXY_AUTO_DETECT);
+    for (size_t i = 3; i < 6; i++)
+        EXPECT_EQ(g_resolve_flags[i], (DWORD)WINHTTP_AUTOPROXY_CONFIG_URL) << "detection that failed is not retried";
+    const TextLines said = {L"[setup] using the proxy auto.corp:8080, as Windows' proxy settings say",
+                            L"[setup] using the proxy fixed.corp:3128, as Windows' proxy settings say",
+                            L"[setup] going without a proxy from here, as Windows' proxy settings say"};
+    for (const std::wstring& line : said)
+        EXPECT_TRUE(has(run.logs, line)) << line.c_str();
 }
 
 }  // namespace

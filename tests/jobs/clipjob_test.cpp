@@ -16,6 +16,7 @@
 #include "support/programs.h"
 #include "text/clipname.h"
 #include "text/timecode.h"
+#include "win/held_files.h"
 
 namespace {
 
@@ -210,8 +211,7 @@ TEST_F(ClipJobTest, WorkedExampleReachesTheChildAsDesigned)
 
     TextLines expected = {
         prog + L"\\yt-dlp.exe", URL, L"--no-playlist", L"--newline", L"--no-mtime",
-        L"--encoding", L"utf-8", L"-o", template_for(outdir), L"--ffmpeg-location", prog,
-        L"--download-sections", L"*338.000-inf", L"-f",
+        L"--encoding", L"utf-8", L"-o", template_for(outdir), L"--download-sections", L"*338.000-inf", L"-f",
         L"bv*[vcodec^=avc1][height<=1080]+ba[acodec^=mp4a]/bv*[height<=1080]+ba/b[height<=1080]",
         L"--merge-output-format", L"mp4", L"--cookies-from-browser", L"firefox"};
     EXPECT_EQ(received(), expected);
@@ -230,7 +230,7 @@ TEST_F(ClipJobTest, SectionFormatAndContainerOptions)
     struct Case {
         const char* what;
         std::function<void(ClipJob&)> change;
-        TextLines tail;  // after "--ffmpeg-location" and its folder
+        TextLines tail;  // after "--download-sections"
     };
     const Case cases[] = {
         {"no times: the whole video", [](ClipJob&) {},
@@ -258,7 +258,7 @@ TEST_F(ClipJobTest, SectionFormatAndContainerOptions)
         SCOPED_TRACE(c.what);
         ClipJob request = job();
         c.change(request);
-        TextLines expected = {L"--ffmpeg-location", prog, L"--download-sections"};
+        TextLines expected = {L"--download-sections"};
         expected.insert(expected.end(), c.tail.begin(), c.tail.end());
         EXPECT_EQ(received_tail(request), expected);
     }
@@ -272,8 +272,8 @@ TEST_F(ClipJobTest, LargestAcceptedTimesArriveWhole)
     ASSERT_EQ(parse_timecode(field.c_str(), request.start), 1);
     ASSERT_EQ(parse_timecode((field + L":" + field + L":" + field).c_str(), request.end), 1);
     TextLines tail = received_tail(request);
-    ASSERT_GE(tail.size(), 4u);
-    const std::wstring& section = tail[3];
+    ASSERT_GE(tail.size(), 2u);
+    const std::wstring& section = tail[1];
     size_t dash = section.find(L'-');
     ASSERT_EQ(section[0], L'*');
     ASSERT_NE(dash, std::wstring::npos);
@@ -289,6 +289,17 @@ TEST_F(ClipJobTest, WithoutFfmpegTheLocationIsLeftOut)
     ClipJob request = job();
     request.end = 12;
     EXPECT_EQ(received_tail(request), (TextLines{L"--download-sections", L"*0-12.000", L"-f", L"bv*+ba/b"}));
+}
+
+// yt-dlp expands "$NAME" and "%NAME%" in --ffmpeg-location: ffmpeg next to
+// the program is found on PATH, and a folder elsewhere that could expand is
+// left to PATH too.
+TEST_F(ClipJobTest, NoFfmpegFolderReachesYtdlpsExpansion)
+{
+    use_program_folder(root + L"\\Tools $HOME 50%");
+    EXPECT_EQ(received_tail(job()).at(0), L"--download-sections") << "ffmpeg beside the program";
+    put_ffmpeg_on_path(root + L"\\ff %TEMP%");
+    EXPECT_EQ(received_tail(job()).at(0), L"--download-sections") << "ffmpeg on PATH";
 }
 
 TEST_F(ClipJobTest, PathsWithSpacesArriveWhole)
@@ -484,6 +495,7 @@ TEST_F(ClipJobTest, RecordedTranscriptsReachTheWindowInOrder)
                                         [&](const std::wstring& l) { return starts_with(l, destination); });
         EXPECT_TRUE(title_intact);
         expect_done_last(messages, 0);
+        EXPECT_EQ(messages.back().file, L"Café – Ünïcode [Café – Ünïcode].mp4");
         EXPECT_TRUE(file_exists(outdir + L"\\Café – Ünïcode [Café – Ünïcode].mp4"));
     }
 }
@@ -587,6 +599,7 @@ TEST_F(ExactCutTest, StepsRunInOrderInTheJobFolderAndLeaveOneFile)
         EXPECT_EQ(line.find(L"time=00:"), std::wstring::npos) << "ffmpeg's progress logged";
 
     EXPECT_EQ(folder_files(), TextLines{FETCHED}) << "no intermediate file stays";
+    EXPECT_EQ(messages.back().file, FETCHED) << "the job names its clip";
     ASSERT_FALSE(ytdlp_temp().empty());
     EXPECT_FALSE(folder_exists(ytdlp_temp())) << "yt-dlp's temporary folder stays behind";
 }
@@ -608,6 +621,69 @@ TEST_F(ExactCutTest, CancelInEachStepEndsItAndRemovesTheJobFolder)
         EXPECT_FALSE(folder_exists(outdir));
         EXPECT_FALSE(folder_exists(ytdlp_temp())) << "yt-dlp's temporary folder stays behind";
     }
+}
+
+// Held as a scanner or OneDrive holds a new file: others may read and write
+// it, nobody may rename or delete it.
+HANDLE hold(const std::wstring& path)
+{
+    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+}
+
+// The fetched file is held as the cut renames it, and the section as the cut
+// removes it: each waits; and where a hold outlasts the patience, the job
+// still names its clip, never the fetched section left beside it.
+TEST_F(ExactCutTest, FilesHeldForAMomentAreWaitedForAndTheClipIsStillNamed)
+{
+    const std::wstring fetched = outdir + L"\\" + FETCHED, section = outdir + L"\\section.mp4";
+    const unsigned long saved_patience = g_hold_patience_ms;
+    for (bool outlasted : {false, true}) {
+        SCOPED_TRACE(outlasted ? "a hold that outlasts the patience" : "holds for a moment");
+        prepare();
+        tool_script(L"ffmpeg", {L"sleep 500"});
+        g_hold_patience_ms = outlasted ? 300 : 60000;
+        HANDLE held_fetched = INVALID_HANDLE_VALUE, held_section = INVALID_HANDLE_VALUE;
+        if (!outlasted) {
+            ASSERT_TRUE(write_file(fetched, ""));  // held before yt-dlp writes into it
+            held_fetched = hold(fetched);
+            ASSERT_NE(held_fetched, INVALID_HANDLE_VALUE);
+        }
+        LONG retries = g_hold_retries;
+        int holds = 0;  // taken so far
+        std::vector<CapturedMsg> messages = run(exact_job(), [&] {
+            if (held_fetched != INVALID_HANDLE_VALUE) {
+                if (g_hold_retries > retries) {
+                    CloseHandle(held_fetched);
+                    held_fetched = INVALID_HANDLE_VALUE;
+                    holds++;
+                }
+            } else if (held_section == INVALID_HANDLE_VALUE && holds < 2) {
+                held_section = hold(section);
+                retries = g_hold_retries;
+            } else if (held_section != INVALID_HANDLE_VALUE && !outlasted && g_hold_retries > retries) {
+                CloseHandle(held_section);
+                held_section = INVALID_HANDLE_VALUE;
+                holds = 2;
+            }
+            return false;  // never cancels
+        });
+        if (held_section != INVALID_HANDLE_VALUE)
+            CloseHandle(held_section);
+        expect_done_last(messages, 0);
+        EXPECT_EQ(messages.back().file, FETCHED);
+        if (!outlasted) {
+            EXPECT_EQ(holds, 2) << "both were refused at first";
+            EXPECT_EQ(folder_files(), TextLines{FETCHED});
+        } else {
+            EXPECT_EQ(folder_files().size(), 2u) << "the section stays beside the clip";
+            Seen seen = sort_messages(messages);
+            EXPECT_TRUE(std::any_of(seen.logs.begin(), seen.logs.end(), [](const std::wstring& line) {
+                return line.find(L"section.mp4 could not be removed") != std::wstring::npos;
+            }));
+        }
+        remove_tree(outdir);
+    }
+    g_hold_patience_ms = saved_patience;
 }
 
 TEST_F(ExactCutTest, AFailedStepFallsBackToReencodingTheFetchedFile)

@@ -8,6 +8,7 @@
 #include "jobs/lookup.h"
 #include "jobs/messages.h"
 #include "jobs/run_logged.h"
+#include "jobs/update.h"
 #include "proc/runner.h"
 #include "support/capture.h"
 #include "support/doubles.h"
@@ -135,6 +136,27 @@ TEST_F(LookupTest, StoppingTheLookupLeavesTheWorkersChild)
     reset_cancel();
     CloseHandle(worker);
     CloseHandle(worker_child);
+}
+
+// Windows refuses to replace a yt-dlp.exe or deno.exe that runs: "Update
+// tools" ends a running look-up, and all it started, before anything else.
+TEST_F(LookupTest, AnUpdateEndsTheRunningLookupFirst)
+{
+    ASSERT_TRUE(install_system_fakes());
+    script({L"sleep 120000"});
+    start(L"three");
+    HANDLE lookup_child = started_child(L"yt-dlp.exe");
+    ASSERT_NE(lookup_child, nullptr);
+    HANDLE update = CreateThread(nullptr, 0, update_thread, nullptr, 0, nullptr);
+    ASSERT_NE(update, nullptr);
+    EXPECT_EQ(WaitForSingleObject(update, LOOKUP_WAIT_MS), (DWORD)WAIT_OBJECT_0);
+    CloseHandle(update);
+    EXPECT_EQ(WaitForSingleObject(lookup_child, 0), (DWORD)WAIT_OBJECT_0) << "its yt-dlp runs on";
+    CloseHandle(lookup_child);
+    Lookup* lookup = ended();
+    ASSERT_NE(lookup, nullptr);
+    EXPECT_EQ(lookup->outcome, LOOKUP_CANCELLED);
+    free(lookup);
 }
 
 }  // namespace

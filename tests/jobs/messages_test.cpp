@@ -55,7 +55,7 @@ TEST_F(Messages, OnePostersMessagesKeepTheirOrder)
     post_message(WM_APP_PROGRESS, (WPARAM)(INT_PTR)-1, 0);
     post_log(L"[download] Destination: x.mp4");
     post_message(WM_APP_PROGRESS, 1000, 0);
-    post_cut_done(0, CAUSE_SIGN_IN, L"C:\\clips\\J");
+    post_cut_done(0, CAUSE_SIGN_IN, L"C:\\clips\\J", L"clip.mp4");
     std::vector<CapturedMsg> got = capture_take();
     ASSERT_EQ(got.size(), 5u);
     const UINT order[] = {WM_APP_STATUS, WM_APP_PROGRESS, WM_APP_LOG, WM_APP_PROGRESS,
@@ -65,6 +65,7 @@ TEST_F(Messages, OnePostersMessagesKeepTheirOrder)
     EXPECT_EQ((int)got[1].wparam, -1) << "a negative position keeps its sign";
     EXPECT_EQ(got[4].text, L"C:\\clips\\J");
     EXPECT_EQ(got[4].cause, CAUSE_SIGN_IN) << "the end message carries the cause";
+    EXPECT_EQ(got[4].file, L"clip.mp4") << "and the clip's name";
 }
 
 const int FLOOD = 100000;

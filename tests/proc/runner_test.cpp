@@ -8,10 +8,12 @@
 #include "jobs/messages.h"
 #include "jobs/run_logged.h"
 #include "proc/runner.h"
+#include "proc/system.h"
 #include "support/capture.h"
 #include "support/programs.h"
 
 int hold_children_main();
+int job_inside_job_main();
 
 namespace {
 
@@ -110,14 +112,10 @@ TEST_F(Runner, AZeroByteEndsTheLinesText)
     EXPECT_EQ(lines_of({out(std::string("ok\n\0zz", 6))}), (Lines{L"ok", L""}));
 }
 
-TEST_F(Runner, IllFormedUtf8StillArrives)
+TEST_F(Runner, TheSystemsProgramsAreReadInTheConsolesCodePage)
 {
-    Lines lines = lines_of({out("caf\xC3\xA9 \xFF\xC3 ok\n\x80\n")});
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].substr(0, 5), L"caf\u00E9 ");
-    EXPECT_EQ(lines[0].substr(lines[0].size() - 3), L" ok");
-    EXPECT_NE(lines[0].find(L'\uFFFD'), std::wstring::npos);
-    EXPECT_EQ(lines[1], L"\uFFFD");
+    ASSERT_TRUE(console_code_page() == 437 || console_code_page() == 850) << console_code_page();
+    EXPECT_EQ(lines_of({out("caf\x82\n")}), (Lines{L"caf\u00E9"}));
 }
 
 TEST_F(Runner, OutputAndErrorShareOneStreamInWriteOrder)
@@ -146,7 +144,7 @@ TEST_F(Runner, AMissingProgramIsLoggedAfterTheEchoInWindowsOwnWordsToo)
     EXPECT_EQ(lines[2].find(L"[tarnvik] "), 0u);
     EXPECT_EQ(lines[2].find_first_of(L"\r\n"), std::wstring::npos);
     unsigned long start_error = 0;
-    ChildRun direct = {&cmdline[0], NULL, NULL, NULL, NULL, NULL};
+    ChildRun direct = {&cmdline[0], NULL, NULL, NULL, NULL, NULL, 0};
     EXPECT_EQ(run_child(&direct, &start_error), RUN_FAILED);
     EXPECT_EQ(start_error, 2ul);
 }
@@ -217,6 +215,7 @@ struct Direct {
     std::wstring cmdline;
     ChildGroup* group = NULL;
     const wchar_t* temp_folder = NULL;
+    unsigned int code_page = 0;
     Lines lines;
     unsigned long result = RUN_FAILED;
     HANDLE line_seen = CreateEventW(NULL, TRUE, FALSE, NULL);  // set at the first line
@@ -232,7 +231,7 @@ void collect(void* ctx, const wchar_t* line)
 
 unsigned long run_direct(Direct* d)
 {
-    ChildRun child = {&d->cmdline[0], NULL, d->temp_folder, d->group, collect, d};
+    ChildRun child = {&d->cmdline[0], NULL, d->temp_folder, d->group, collect, d, d->code_page};
     return d->result = run_child(&child, NULL);
 }
 
@@ -263,6 +262,48 @@ TEST(RunChild, TheTemporaryFolderIsTheChildsTempAndTmp)
     EXPECT_EQ(run_direct(&d), 0ul);
     EXPECT_EQ(d.lines, (Lines{L"TEMP=C:\\tarnvik temp\\run 1", L"TMP=C:\\tarnvik temp\\run 1",
                               L"PATH=" + std::wstring(path)}));
+}
+
+// As a console gives them: an input that ends at once (Python programs can
+// fail on none), and yt-dlp told to write UTF-8 from its first message.
+TEST(RunChild, TheChildReadsNulAndIsToldToWriteUtf8)
+{
+    Direct d;
+    d.cmdline = child_cmdline({L"stdin", L"env:PYTHONUTF8"});
+    EXPECT_EQ(run_direct(&d), 0ul);
+    EXPECT_EQ(d.lines, (Lines{L"stdin ends", L"PYTHONUTF8=1"}));
+}
+
+TEST(RunChild, IllFormedUtf8StillArrives)
+{
+    Direct d;
+    d.cmdline = child_cmdline({out("caf\xC3\xA9 \xFF\xC3 ok\n\x80\n")});
+    EXPECT_EQ(run_direct(&d), 0ul);
+    Lines lines = d.lines;
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].substr(0, 5), L"caf\u00E9 ");
+    EXPECT_EQ(lines[0].substr(lines[0].size() - 3), L" ok");
+    EXPECT_NE(lines[0].find(L'\uFFFD'), std::wstring::npos);
+    EXPECT_EQ(lines[1], L"\uFFFD");
+}
+
+// curl, tar and cmd.exe run through run_logged: a line of theirs that is
+// not UTF-8 is read in the console's code page (in this prefix 437 or 850,
+// where 0x82 is "é").
+// The system's console programs write in the console's code page where they
+// do not write UTF-8; the same bytes in UTF-8 stay UTF-8.
+TEST(RunChild, LinesThatAreNotUtf8AreReadInTheGivenCodePage)
+{
+    Direct d;
+    d.cmdline = child_cmdline({out("caf\x82 \x9c\ncaf\xC3\xA9 \xE2\x82\xAC\n")});
+    d.code_page = 850;
+    EXPECT_EQ(run_direct(&d), 0ul);
+    EXPECT_EQ(d.lines, (Lines{L"caf\u00E9 \u00A3", L"caf\u00E9 \u20AC"}));
+    d.lines.clear();
+    d.code_page = 0;
+    EXPECT_EQ(run_direct(&d), 0ul);
+    ASSERT_EQ(d.lines.size(), 2u);
+    EXPECT_NE(d.lines[0].find(L'\uFFFD'), std::wstring::npos) << "without a code page, UTF-8 it is";
 }
 
 // Another thread's pipe in the making, inheritable for that moment, must
@@ -337,14 +378,14 @@ struct Holder {
     HANDLE from_holder;  // our end of its standard output
 };
 
-bool start_holder(Holder* holder)
+bool start_holder(Holder* holder, const wchar_t* mode = L"--hold-children")
 {
     HANDLE holder_in, holder_out;
     if (!make_private_pipe(&holder->to_holder, &holder_in, false))
         return false;
     if (!make_private_pipe(&holder->from_holder, &holder_out, true))
         return false;
-    bool started = start_program(quoted(bin_program(L"test_proc.exe")) + L" --hold-children",
+    bool started = start_program(quoted(bin_program(L"test_proc.exe")) + L" " + mode,
                                  holder_in, holder_out, &holder->info);
     CloseHandle(holder_in);
     CloseHandle(holder_out);
@@ -386,7 +427,81 @@ TEST(RunnerChildren, AGrandchildEndsWithTheProgramThatRanItsParent)
     CloseHandle(holder.info.hThread);
 }
 
+std::string read_all(HANDLE from)
+{
+    std::string text;
+    char chunk[256];
+    DWORD got;
+    while (ReadFile(from, chunk, sizeof chunk, &got, NULL) && got > 0)
+        for (DWORD i = 0; i < got; i++)
+            if (chunk[i] != '\r')  // the holder's output is text
+                text.push_back(chunk[i]);
+    return text;
+}
+
+// Tarnvik put into a job by whoever started it (a launcher, a build agent),
+// once its children's group already runs outside that job: a child that
+// cannot join its group is started outside that job where it allows it,
+// and otherwise not run at all, never left beyond Cancel's reach.
+TEST(RunnerChildren, InsideAnotherJobAChildJoinsItsGroupOrDoesNotRun)
+{
+    for (bool breakaway_allowed : {true, false}) {
+        SCOPED_TRACE(breakaway_allowed ? "the job allows break-away" : "the job forbids it");
+        HANDLE job = CreateJobObjectW(NULL, NULL);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags =
+            JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | (breakaway_allowed ? JOB_OBJECT_LIMIT_BREAKAWAY_OK : 0);
+        ASSERT_TRUE(SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits));
+        Holder holder;
+        ASSERT_TRUE(start_holder(&holder, L"--job-inside-job"));
+        EXPECT_NE(read_reported_pid(holder.from_holder), 0u) << "its first child runs in its group";
+        ASSERT_TRUE(AssignProcessToJobObject(job, holder.info.hProcess));
+        DWORD put = 0;
+        WriteFile(holder.to_holder, "go\n", 3, &put, NULL);
+        std::string said = read_all(holder.from_holder);
+        if (breakaway_allowed) {
+            EXPECT_EQ(said, "code 0\nran\n");
+        } else {
+            EXPECT_EQ(said.find("ran"), std::string::npos) << said;
+            EXPECT_EQ(said.rfind("code 4294967295\n[tarnvik] not started: Tarnvik runs inside a Windows job", 0), 0u)
+                << said;
+        }
+        CloseHandle(holder.to_holder);
+        EXPECT_EQ(WaitForSingleObject(holder.info.hProcess, 30000), (DWORD)WAIT_OBJECT_0);
+        CloseHandle(holder.from_holder);
+        CloseHandle(holder.info.hProcess);
+        CloseHandle(holder.info.hThread);
+        CloseHandle(job);
+    }
+}
+
 }  // namespace
+
+// Runs a child that leaves a sleeper in the worker's group and reports it;
+// once told (by then it sits in a job of the test's), runs another child
+// and reports its exit code and lines.
+int job_inside_job_main()
+{
+    if (!capture_start())
+        return 2;
+    unsigned long code = run(child_cmdline({L"spawn:120000"}));
+    Lines lines = logged(capture_take());
+    if (code != 0 || lines.size() != 1)
+        return 3;
+    printf("%ls\n", lines[0].c_str());
+    fflush(stdout);
+    char go[8];
+    DWORD got;
+    if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), go, sizeof go, &got, NULL))
+        return 4;
+    code = run(child_cmdline({out("ran\n")}));
+    printf("code %lu\n", code);
+    for (const std::wstring& line : logged(capture_take()))
+        printf("%ls\n", line.c_str());
+    fflush(stdout);
+    capture_stop();
+    return 0;
+}
 
 // Runs a child that starts a long sleeper and exits, reports the sleeper's
 // pid, then stays until its standard input closes.

@@ -39,6 +39,7 @@ void record(UINT msg, WPARAM wparam, LPARAM lparam)
         const CutDone* done = (const CutDone*)lparam;
         captured.text = done->folder;
         captured.cause = done->cause;
+        captured.file = done->file;
         free((void*)lparam);
     } else if (captured.has_text) {
         captured.text = (const wchar_t*)lparam;

@@ -13,6 +13,7 @@ struct CapturedMsg {
     std::wstring text;  // its contents
     LPARAM lparam = 0;  // as posted, for a message that carries no text
     int cause = 0;      // WM_APP_CUT_DONE: the failure cause it names
+    std::wstring file = L"";  // ... and the clip's file name (empty: none)
 };
 
 // Creates the window and its thread and sets g_main. Returns false on failure.

@@ -37,9 +37,7 @@ TEST(ClosingTest, ClosingTheWindowDuringALookupEndsItAndRemovesItsFolder)
                               SHORT_TIMEOUT_MS);
     HANDLE child = started ? OpenProcess(SYNCHRONIZE, FALSE, child_pid) : nullptr;
     ASSERT_NE(child, nullptr) << "the look-up's yt-dlp was not seen running";
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring folder = temp + std::wstring(L"Tarnvik-lookup-") + std::to_wstring(app.pid);
+    std::wstring folder = lookup_folder(app.pid);
     EXPECT_TRUE(folder_exists(folder)) << "the look-up works somewhere else";
     EXPECT_TRUE(ui_close(app, SHORT_TIMEOUT_MS));
     EXPECT_EQ(WaitForSingleObject(child, SHORT_TIMEOUT_MS), (DWORD)WAIT_OBJECT_0) << "yt-dlp outlived the window";

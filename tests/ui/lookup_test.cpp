@@ -190,4 +190,18 @@ TEST_F(LookupWindowTest, ATimeInTheAddressFillsABlankStartOnly)
     EXPECT_EQ(ui_text(app, ID_START), L"0:10") << "a Start the user typed is theirs";
 }
 
+// At log-off or shut-down the process may end without its message loop
+// running out: the look-up's folder, which can hold the site's cookies,
+// goes when the session ends. (Last: the look-up it found is gone after.)
+TEST_F(LookupWindowTest, TheLookupsFolderGoesWhenTheSessionEnds)
+{
+    ASSERT_TRUE(script_lookup(app.dir, {L"field title Session end", L"field duration 60.0"}));
+    ASSERT_TRUE(look_up(L"https://example.com/watch?v=session", L"Session end — 1:00"));
+    std::wstring folder = lookup_folder(app.pid);
+    ASSERT_FALSE(folder.empty());
+    SendMessageW(app.main, WM_QUERYENDSESSION, 0, 0);
+    SendMessageW(app.main, WM_ENDSESSION, TRUE, 0);
+    EXPECT_FALSE(folder_exists(folder)) << folder.c_str();
+}
+
 }  // namespace

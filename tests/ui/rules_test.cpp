@@ -184,6 +184,23 @@ long characters(const wchar_t*, size_t length, void*)
     return (long)length;
 }
 
+// A job that names its clip is reported by that name, even beside a larger
+// media file (the fetched section an exact cut could not remove); the
+// largest file is only for a job that names none.
+TEST_F(RulesTest, TheClipAJobNamesWinsOverALargerFileBesideIt)
+{
+    make_file(L"section.mp4", 5000);
+    make_file(L"Clip [id].mp4", 2000);
+    wchar_t name[PATH_CAP];
+    unsigned long long size = 0;
+    ASSERT_EQ(find_clip_file(dir.c_str(), L"Clip [id].mp4", name, &size), 1);
+    EXPECT_STREQ(name, L"Clip [id].mp4");
+    EXPECT_EQ(size, 2000u);
+    ASSERT_EQ(find_clip_file(dir.c_str(), L"", name, &size), 1);
+    EXPECT_STREQ(name, L"section.mp4");
+    EXPECT_EQ(find_clip_file(dir.c_str(), L"gone.mp4", name, &size), 0) << "a named clip that is not there";
+}
+
 TEST(DoneText, SizeInDecimalMegabytesWithOneDecimalAndAlwaysInSight)
 {
     wchar_t text[324];

@@ -339,3 +339,16 @@ bool wait_for_pictures(const UiApp& app, const wchar_t* start, const wchar_t* en
         },
         JOB_TIMEOUT_MS);
 }
+
+std::wstring lookup_folder(DWORD pid)
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring pattern = std::wstring(temp) + L"tarnvik-lookup-" + std::to_wstring(pid) + L"-*";
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(pattern.c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return L"";
+    FindClose(find);
+    return std::wstring(temp) + entry.cFileName;
+}

@@ -69,6 +69,9 @@ bool is_done_status(const std::wstring& status, const std::wstring& name, const 
 bool script_ytdlp(const std::wstring& dir, const TextLines& lines);
 // The folder the fake yt-dlp last ran in (the job's), or empty.
 std::wstring last_ytdlp_folder(const std::wstring& dir);
+// The look-up folder of Tarnvik's process pid in the temporary folder, or
+// empty when it has none.
+std::wstring lookup_folder(DWORD pid);
 // Writes dir\yt-dlp-lookup.script, which the fake yt-dlp follows for a look-up.
 bool script_lookup(const std::wstring& dir, const TextLines& lines);
 // Writes dir\yt-dlp-lookup.script for a video of that title and length

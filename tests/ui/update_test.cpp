@@ -26,7 +26,7 @@ TEST(UpdateTools, IsOffWithCutClipWhileAClipJobOrTheUpdateRuns)
     // yt-dlp is published as installed; without an install record ffmpeg and deno are fetched.
     ASSERT_TRUE(install_system_fakes());
     ASSERT_TRUE(CopyFileW((app.dir + L"\\yt-dlp.exe").c_str(), (app.dir + L"\\yt-dlp.payload").c_str(), FALSE));
-    ASSERT_TRUE(write_lines(app.dir + L"\\ffmpeg.list", {L"bin/ffmpeg.exe", L"bin/ffprobe.exe"}));
+    ASSERT_TRUE(write_lines(app.dir + L"\\ffmpeg.list", {L"ffmpeg-n8.0-win64-gpl/bin/ffmpeg.exe", L"ffmpeg-n8.0-win64-gpl/bin/ffprobe.exe"}));
     ASSERT_TRUE(write_lines(app.dir + L"\\deno.list", {L"deno.exe"}));
     ASSERT_TRUE(write_lines(SYSTEM_CURL_SCRIPT, publish_tools(app.dir)));
     ui_click(app, ID_UPDATE);
