@@ -10,7 +10,9 @@ unsigned long run_clip_child(ClipRun* clip, wchar_t* line, const wchar_t* temp_f
         on_line = route_child_line;
         ctx = &clip->router;
     }
-    ChildRun run = {line, clip->job->outdir, temp_folder, NULL, on_line, ctx, 0};
+    ChildRun run = child_run(line, on_line, ctx);
+    run.folder = clip->job->outdir;
+    run.temp_folder = temp_folder;
     return run_child(&run, &clip->start_error);
 }
 

@@ -124,7 +124,7 @@ void append_cookie_args(wchar_t* line, size_t cap, const wchar_t* cookies)
 
 // Leaves the folder that holds the file. A drive root keeps its backslash:
 // "C:" alone would mean the current folder of drive C.
-static void cut_to_folder(wchar_t* path)
+static void strip_to_folder(wchar_t* path)
 {
     wchar_t* slash = wcsrchr(path, L'\\');
     if (!slash)
@@ -182,7 +182,7 @@ static unsigned long run_clip(ClipRun* clip)
         return RUN_FAILED;
     wchar_t ffmpeg[PATH_CAP];
     if (find_tool(TOOL_FFMPEG, ffmpeg))
-        cut_to_folder(ffmpeg);
+        strip_to_folder(ffmpeg);
     build_clip_command(clip->job, ytdlp, ffmpeg, line, CLIP_LINE_CAP);
     // The download takes most of an exact cut's time; its steps share the rest.
     clip->router.bar_span = clip->job->exact ? (int)EXACT_FETCH_SHARE : (int)BAR_FULL;

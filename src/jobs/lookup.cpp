@@ -84,7 +84,10 @@ static void run_lookup(Lookup* lookup)
     build_lookup_command(lookup, ytdlp, line, LOOKUP_LINE_CAP);
     // yt-dlp.exe unpacks itself into its temporary folder and leaves that
     // behind when it is stopped: there, it goes with the look-up's folder.
-    ChildRun run = {line, lookup->folder, lookup->folder, &g_lookup_group, take_line, lookup, 0};
+    ChildRun run = child_run(line, take_line, lookup);
+    run.folder = lookup->folder;
+    run.temp_folder = lookup->folder;
+    run.group = &g_lookup_group;
     unsigned long start_error = 0;
     unsigned long code = run_child(&run, &start_error);
     free(line);

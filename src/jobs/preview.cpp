@@ -45,7 +45,9 @@ static int decode_frame(Preview* preview)
         free(line);
         return PREVIEW_FAILED;
     }
-    ChildRun run = {line, preview->folder, nullptr, &g_preview_group, nullptr, nullptr};
+    ChildRun run = child_run(line, nullptr, nullptr);
+    run.folder = preview->folder;
+    run.group = &g_preview_group;
     unsigned long code = run_child(&run, nullptr);
     free(line);
     if (code == RUN_CANCELLED || group_cancelled(&g_preview_group))

@@ -26,7 +26,9 @@ static unsigned long run_watched(wchar_t* cmdline, const wchar_t* folder, LineWa
     init_router(&watched.router, -1.0);
     // These are the system's console programs (curl, tar, cmd.exe), which
     // write in the console's code page where they do not write UTF-8.
-    ChildRun run = {cmdline, folder, NULL, NULL, watch_and_route, &watched, console_code_page()};
+    ChildRun run = child_run(cmdline, watch_and_route, &watched);
+    run.folder = folder;
+    run.code_page = console_code_page();
     return run_child(&run, NULL);
 }
 

@@ -21,6 +21,15 @@ static const wchar_t NOT_IN_GROUP_LINE[] =
 // The look-up runs beside them in a group of its own.
 static ChildGroup g_worker_group = CHILD_GROUP_INIT;
 
+ChildRun child_run(wchar_t* cmdline, ChildLineHandler on_line, void* ctx)
+{
+    ChildRun run = {};
+    run.cmdline = cmdline;
+    run.on_line = on_line;
+    run.ctx = ctx;
+    return run;
+}
+
 static ChildGroup* group_or_worker(ChildGroup* group)
 {
     return group ? group : &g_worker_group;

@@ -34,6 +34,11 @@ struct ChildRun {
     unsigned int code_page;
 };
 
+// A run of cmdline whose lines go to on_line with ctx, every other field at
+// its default (Tarnvik's own folder and TEMP, the worker's group, UTF-8);
+// the caller sets the ones that differ by name.
+ChildRun child_run(wchar_t* cmdline, ChildLineHandler on_line, void* ctx);
+
 // Runs one hidden child and blocks until its output has ended and it has exited.
 // Its standard input is NUL, as a console would give it. Returns its exit
 // code, RUN_FAILED when it could not start (then *start_error, if given, holds

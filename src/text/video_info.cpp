@@ -15,16 +15,16 @@ const wchar_t MARKER[] = L"TARNVIK-VIDEO ";
 const wchar_t NOT_AVAILABLE[] = L"NA";  // yt-dlp's text for a field it does not know
 
 // "120", "120.5" or "NA" up to the next space; p moves past that space.
-int read_duration(const wchar_t*& p, double& duration)
+int read_video_length(const wchar_t*& p, double& seconds)
 {
     if (std::wcsncmp(p, NOT_AVAILABLE, 2) == 0 && p[2] == L' ') {
-        duration = -1;
+        seconds = -1;
         p += 3;
         return 1;
     }
     wchar_t* stop = nullptr;
-    duration = std::wcstod(p, &stop);
-    if (stop == p || *stop != L' ' || !(duration >= 0) || duration > 1e9)
+    seconds = std::wcstod(p, &stop);
+    if (stop == p || *stop != L' ' || !(seconds >= 0) || seconds > 1e9)
         return 0;
     p = stop + 1;
     return 1;
@@ -57,7 +57,7 @@ int read_video_info_line(const wchar_t* line, VideoInfo& info)
     if (std::wcsncmp(line, MARKER, marker) != 0)
         return 0;
     const wchar_t* p = line + marker;
-    if (!read_duration(p, info.duration) || !read_live(p, info.live) || *p != L'"')
+    if (!read_video_length(p, info.video_length) || !read_live(p, info.live) || *p != L'"')
         return 0;
     // A title too long is cut; the line must end with it.
     const wchar_t* after = nullptr;
@@ -90,9 +90,9 @@ void format_video_line(const VideoInfo& info, size_t title_chars, wchar_t (&out)
         ellipsis = L"…";
     }
     wchar_t length[VIDEO_LENGTH_CAP] = L"live";
-    if (!info.live && info.duration >= 0)
-        format_length(info.duration, length);
-    if (!info.live && info.duration < 0)
+    if (!info.live && info.video_length >= 0)
+        format_length(info.video_length, length);
+    if (!info.live && info.video_length < 0)
         format_text(out, L"%.*ls%ls", (int)shown, info.title, ellipsis);
     else
         format_text(out, L"%.*ls%ls — %ls", (int)shown, info.title, ellipsis, length);

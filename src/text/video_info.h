@@ -7,7 +7,7 @@ enum { VIDEO_TITLE_CAP = 512, VIDEO_LENGTH_CAP = 32, VIDEO_LINE_CAP = 640 };
 
 struct VideoInfo {
     wchar_t title[VIDEO_TITLE_CAP];
-    double duration;  // seconds; -1 when the site tells none
+    double video_length;  // seconds; -1 when the site tells none
     int live;
 };
 

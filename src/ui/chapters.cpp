@@ -60,7 +60,7 @@ void select_chapter_of_times()
 {
     // Times are written to the millisecond.
     const double SAME = 0.001;
-    double start = field_time(g_start, 0), end = field_time(g_end, known_duration());
+    double start = field_time(g_start, 0), end = field_time(g_end, known_video_length());
     int found = -1;
     for (int i = 0; i < s_listed.chapter_count && found < 0; ++i)
         if (fabs(start - s_listed.chapters[i].start) < SAME && fabs(end - s_listed.chapters[i].end) < SAME)

@@ -134,9 +134,9 @@ void on_cut_clip()
     // Checked against the video's length once the look-up has found it;
     // without an End, the clip then has a length for the bar.
     const VideoInfo* video = known_video(job->url, job->cookies);
-    double duration = video ? video->duration : -1;
+    double video_length = video ? video->video_length : -1;
     wchar_t past_end[LENGTH_MESSAGE_CAP];
-    if (!times_fit_length(job->start, job->end, duration, past_end)) {
+    if (!times_fit_length(job->start, job->end, video_length, past_end)) {
         refuse(job, past_end);
         return;
     }
@@ -165,7 +165,7 @@ void on_cut_clip()
         refuse(job, refusal);
         return;
     }
-    job->clip_len = clip_length_in(job->start, job->end, duration);
+    job->clip_len = clip_len_in(job->start, job->end, video_length);
     SendMessageW(g_progress, PBM_SETPOS, 0, 0);
     if (!start_worker(RUNNING_CLIP, cut_thread, job, L"starting…"))
         free(job);

@@ -229,7 +229,7 @@ void on_lookup_done(LPARAM record)
         show_chapters(&lookup->details);
         // A live stream's frames move on while they are looked at.
         if (!lookup->video.live)
-            show_video_pictures(lookup->url, lookup->cookies, lookup->video.duration, lookup->details);
+            show_video_pictures(lookup->url, lookup->cookies, lookup->video.video_length, lookup->details);
     } else if (lookup->outcome == LOOKUP_SEVERAL) {
         // Nothing to check times against: a clip of such an address is
         // cut as it always was.
@@ -261,9 +261,9 @@ const VideoDetails* known_details()
     return s_found && !s_found->video.live ? &s_found->details : nullptr;
 }
 
-double known_duration()
+double known_video_length()
 {
-    return s_found && !s_found->video.live ? s_found->video.duration : -1;
+    return s_found && !s_found->video.live ? s_found->video.video_length : -1;
 }
 
 int kept_info_file(const wchar_t* url, const wchar_t* cookies, wchar_t (&file)[PATH_CAP])

@@ -17,7 +17,7 @@ void register_picture_class();
 
 // The pictures (previews.cpp). The look-up found the video at url with
 // cookies: its pictures follow the fields from now on.
-void show_video_pictures(const wchar_t* url, const wchar_t* cookies, double duration, const VideoDetails& details);
+void show_video_pictures(const wchar_t* url, const wchar_t* cookies, double video_length, const VideoDetails& details);
 // The address or cookies changed: no video, no pictures.
 void forget_video_pictures();
 // EN_CHANGE of Start or End: a kept picture shows at once, another is
@@ -53,7 +53,7 @@ void select_chapter_of_times();
 // What the look-up found for the video in the fields (lookup_ui.cpp): its
 // chapters and frame rate, or null; its length, or -1 when not known.
 const VideoDetails* known_details();
-double known_duration();
+double known_video_length();
 
 // Up, Down, Page Up, Page Down (and with Shift) in Start and End (time_keys.cpp).
 void attach_time_keys();

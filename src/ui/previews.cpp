@@ -65,7 +65,7 @@ static int s_active;                 // a video is known and the pictures follow
 static int s_row_shown = 1;          // the layout has room for the pictures
 static wchar_t s_url[CLIP_URL_CAP];  // the video's address and cookies, as its look-up had them
 static wchar_t s_cookies[CLIP_COOKIES_CAP];
-static double s_duration;
+static double s_video_length;
 static int s_has_source;
 static MediaFormat s_source;
 static PictureState s_pictures[PICTURE_COUNT] = {{0, {}, nullptr, -1, 0}, {0, {}, nullptr, -1, 0}};
@@ -156,7 +156,7 @@ static void show_state(int index)
     if (state.kept >= 0) {
         static const wchar_t* const SAID[] = {L"Frame at %ls%ls", L"Frame before %ls%ls", L"Last frame %ls%ls"};
         const PictureKey& key = s_kept[state.kept].key;
-        if (key.which == FRAME_LAST && s_duration < 0)
+        if (key.which == FRAME_LAST && s_video_length < 0)
             format_text(time, L"end");
         else
             format_time(key.ms / 1000.0, TIME_MINUTES, time);
@@ -211,7 +211,7 @@ static int field_target(int index, PictureKey* key, const wchar_t** word)
     *word = nullptr;
     if (index == PICTURE_END && given == 0) {
         key->which = FRAME_LAST;
-        seconds = s_duration > 0 ? s_duration : 0;
+        seconds = s_video_length > 0 ? s_video_length : 0;
     } else {
         key->which = index == PICTURE_START ? FRAME_AT : FRAME_BEFORE;
     }
@@ -220,7 +220,7 @@ static int field_target(int index, PictureKey* key, const wchar_t** word)
         *word = NO_PICTURE;
     else if (key->which == FRAME_BEFORE && seconds <= 0)
         *word = NO_FRAME;
-    else if (s_duration >= 0 && (key->which == FRAME_AT ? seconds >= s_duration : seconds > s_duration))
+    else if (s_video_length >= 0 && (key->which == FRAME_AT ? seconds >= s_video_length : seconds > s_video_length))
         *word = PAST_END;
     return *word ? 0 : 1;
 }
@@ -319,13 +319,13 @@ static void follow_fields()
     fetch_due();
 }
 
-void show_video_pictures(const wchar_t* url, const wchar_t* cookies, double duration, const VideoDetails& details)
+void show_video_pictures(const wchar_t* url, const wchar_t* cookies, double video_length, const VideoDetails& details)
 {
     s_active = 1;
     ++s_video;
     format_text(s_url, L"%ls", url);
     format_text(s_cookies, L"%ls", cookies);
-    s_duration = duration;
+    s_video_length = video_length;
     s_has_source = details.has_preview;
     if (s_has_source)
         s_source = details.preview;

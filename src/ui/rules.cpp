@@ -1,5 +1,5 @@
-// Decisions of the window that need no window, kept apart so they can be
-// checked on their own.
+// The window's rules: addresses, times against the video, the job folder,
+// the footer.
 #include "ui/rules.h"
 #include <windows.h>
 #include <stdlib.h>
@@ -19,30 +19,30 @@ int is_http_url(const wchar_t* url)
     return _wcsnicmp(url, L"http://", 7) == 0 || _wcsnicmp(url, L"https://", 8) == 0;
 }
 
-double clip_length(double start, double end)
+double clip_len_of(double start, double end)
 {
     if (end < 0)
         return -1.0;
     return start >= 0 ? end - start : end;
 }
 
-double clip_length_in(double start, double end, double duration)
+double clip_len_in(double start, double end, double video_length)
 {
-    if (end >= 0 || duration <= 0)
-        return clip_length(start, end);
-    return start > 0 ? duration - start : duration;
+    if (end >= 0 || video_length <= 0)
+        return clip_len_of(start, end);
+    return start > 0 ? video_length - start : video_length;
 }
 
-int times_fit_length(double start, double end, double duration, wchar_t (&message)[LENGTH_MESSAGE_CAP])
+int times_fit_length(double start, double end, double video_length, wchar_t (&message)[LENGTH_MESSAGE_CAP])
 {
     message[0] = L'\0';
-    if (duration <= 0)
+    if (video_length <= 0)
         return 1;
     wchar_t length[VIDEO_LENGTH_CAP];
-    format_length(duration, length);
-    if (start >= duration)
+    format_length(video_length, length);
+    if (start >= video_length)
         format_text(message, L"Start time is past the end of the video (%ls).", length);
-    else if (end > duration)
+    else if (end > video_length)
         format_text(message, L"End time is past the end of the video (%ls).", length);
     return message[0] == L'\0';
 }
@@ -60,14 +60,6 @@ int make_job_folder(const wchar_t* clipsdir, unsigned long tick, wchar_t* outdir
             return 0;
     }
     return -1;
-}
-
-void format_done(const wchar_t* name, unsigned long long size, long width, MeasureText measure, void* context,
-                 wchar_t* out, size_t cap)
-{
-    wchar_t megabytes[32];
-    format_text(megabytes, L" (%.1f MB)", (double)size / 1000000.0);
-    fit_name_in_line(L"done — ", name, megabytes, width, measure, context, out, cap);
 }
 
 void build_footer(wchar_t (&out)[FOOTER_CAP])

@@ -44,7 +44,7 @@ static void move_time(HWND field, const TimeStep& step)
     if (GetWindowTextLengthW(field) >= FIELD_TEXT_CAP)
         return;
     GetWindowTextW(field, text, FIELD_TEXT_CAP);
-    double duration = known_duration();
+    double duration = known_video_length();
     // A blank Start is the video's start; a blank End its end, when known.
     double blank = field == g_start ? 0 : duration;
     if (!step_time(text, blank, step, duration, moved)) {

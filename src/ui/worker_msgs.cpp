@@ -12,6 +12,7 @@
 #include "text/footer.h"
 #include "text/hints.h"
 #include "ui/rules.h"
+#include "ui/status_texts.h"
 #include "ui/window.h"
 #include "win/files.h"
 #include "win/globals.h"

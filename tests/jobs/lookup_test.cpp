@@ -75,7 +75,7 @@ TEST_F(LookupTest, ReadsTheVideoAndKeepsItsInformationWithoutALogLine)
     ASSERT_NE(lookup, nullptr);
     EXPECT_EQ(lookup->outcome, LOOKUP_FOUND);
     EXPECT_STREQ(lookup->video.title, L"Café – Ünïcode");
-    EXPECT_EQ(lookup->video.duration, 40.0);
+    EXPECT_EQ(lookup->video.video_length, 40.0);
     EXPECT_EQ(lookup->video.live, 0);
     // Written by yt-dlp in its current folder, which is the look-up's own.
     EXPECT_EQ(std::wstring(lookup->info_file), dir + L"\\one\\video.info.json");

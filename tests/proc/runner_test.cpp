@@ -144,7 +144,7 @@ TEST_F(Runner, AMissingProgramIsLoggedAfterTheEchoInWindowsOwnWordsToo)
     EXPECT_EQ(lines[2].find(L"[tarnvik] "), 0u);
     EXPECT_EQ(lines[2].find_first_of(L"\r\n"), std::wstring::npos);
     unsigned long start_error = 0;
-    ChildRun direct = {&cmdline[0], NULL, NULL, NULL, NULL, NULL, 0};
+    ChildRun direct = child_run(&cmdline[0], NULL, NULL);
     EXPECT_EQ(run_child(&direct, &start_error), RUN_FAILED);
     EXPECT_EQ(start_error, 2ul);
 }
@@ -231,7 +231,10 @@ void collect(void* ctx, const wchar_t* line)
 
 unsigned long run_direct(Direct* d)
 {
-    ChildRun child = {&d->cmdline[0], NULL, d->temp_folder, d->group, collect, d, d->code_page};
+    ChildRun child = child_run(&d->cmdline[0], collect, d);
+    child.temp_folder = d->temp_folder;
+    child.group = d->group;
+    child.code_page = d->code_page;
     return d->result = run_child(&child, NULL);
 }
 

@@ -21,9 +21,9 @@ std::wstring length_text(double seconds)
     return out;
 }
 
-std::wstring line_of(const wchar_t* title, double duration, int live, size_t title_chars = 1000)
+std::wstring line_of(const wchar_t* title, double video_length, int live, size_t title_chars = 1000)
 {
-    VideoInfo info{L"", duration, live};
+    VideoInfo info{L"", video_length, live};
     wcscpy(info.title, title);
     wchar_t out[VIDEO_LINE_CAP];
     format_video_line(info, title_chars, out);
@@ -37,14 +37,14 @@ TEST(VideoInfo, ReadsTheLookupLine)
     VideoInfo info;
     ASSERT_TRUE(read(L"TARNVIK-VIDEO 120.0 NA \"Harness clip A\"", info));
     EXPECT_STREQ(info.title, L"Harness clip A");
-    EXPECT_EQ(info.duration, 120.0);
+    EXPECT_EQ(info.video_length, 120.0);
     EXPECT_EQ(info.live, 0);
     ASSERT_TRUE(read(L"TARNVIK-VIDEO NA True \"Caf\\u00e9 \\\"live\\\" \\\\ a\\nb \\ud83c\\udfb5\"", info));
     EXPECT_STREQ(info.title, L"Café \"live\" \\ a b \xD83C\xDFB5");
-    EXPECT_EQ(info.duration, -1);
+    EXPECT_EQ(info.video_length, -1);
     EXPECT_EQ(info.live, 1);
     ASSERT_TRUE(read(L"TARNVIK-VIDEO 3723 False \"Ünïcode – title\"", info));
-    EXPECT_EQ(info.duration, 3723);
+    EXPECT_EQ(info.video_length, 3723);
     EXPECT_STREQ(info.title, L"Ünïcode – title");
 }
 

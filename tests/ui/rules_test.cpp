@@ -7,6 +7,7 @@
 #include "support/programs.h"
 #include "support/scratch.h"
 #include "ui/rules.h"
+#include "ui/status_texts.h"
 
 namespace {
 
@@ -41,25 +42,25 @@ TEST(UrlRule, OnlyHttpAndHttpsInAnyCaseAtTheVeryStart)
 
 TEST(ClipLength, EndMinusStartOrEndAloneOrNone)
 {
-    EXPECT_DOUBLE_EQ(clip_length(5, 12.5), 7.5);
-    EXPECT_DOUBLE_EQ(clip_length(-1, 12), 12);
-    EXPECT_DOUBLE_EQ(clip_length(0, 12), 12);
-    EXPECT_DOUBLE_EQ(clip_length(30, -1), -1);
-    EXPECT_DOUBLE_EQ(clip_length(-1, -1), -1);
+    EXPECT_DOUBLE_EQ(clip_len_of(5, 12.5), 7.5);
+    EXPECT_DOUBLE_EQ(clip_len_of(-1, 12), 12);
+    EXPECT_DOUBLE_EQ(clip_len_of(0, 12), 12);
+    EXPECT_DOUBLE_EQ(clip_len_of(30, -1), -1);
+    EXPECT_DOUBLE_EQ(clip_len_of(-1, -1), -1);
 }
 
 TEST(ClipLength, WithoutAnEndTheRestOfAVideoOfKnownLength)
 {
-    EXPECT_DOUBLE_EQ(clip_length_in(-1, -1, 120), 120);
-    EXPECT_DOUBLE_EQ(clip_length_in(30, -1, 120), 90);
-    EXPECT_DOUBLE_EQ(clip_length_in(30, 50, 120), 20) << "an End given decides";
-    EXPECT_DOUBLE_EQ(clip_length_in(30, -1, -1), -1) << "no length known";
+    EXPECT_DOUBLE_EQ(clip_len_in(-1, -1, 120), 120);
+    EXPECT_DOUBLE_EQ(clip_len_in(30, -1, 120), 90);
+    EXPECT_DOUBLE_EQ(clip_len_in(30, 50, 120), 20) << "an End given decides";
+    EXPECT_DOUBLE_EQ(clip_len_in(30, -1, -1), -1) << "no length known";
 }
 
-std::wstring refusal(double start, double end, double duration)
+std::wstring refusal(double start, double end, double video_length)
 {
     wchar_t message[LENGTH_MESSAGE_CAP];
-    int fits = times_fit_length(start, end, duration, message);
+    int fits = times_fit_length(start, end, video_length, message);
     EXPECT_EQ(fits, message[0] == L'\0');
     return message;
 }
