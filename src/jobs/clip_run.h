@@ -23,6 +23,12 @@ struct ClipRun {
 unsigned long run_clip_child(ClipRun* clip, wchar_t* line, const wchar_t* temp_folder, ChildLineHandler on_line,
                              void* ctx);
 
+// Runs a yt-dlp command line of the job (clipjob.cpp) with a temporary
+// folder of its own, removed after it however it ended. Its lines go to
+// on_line with ctx (null: the router, noting the video's length that
+// yt-dlp's ffmpeg names).
+unsigned long run_ytdlp(ClipRun* clip, wchar_t* line, ChildLineHandler on_line, void* ctx);
+
 // Gives the next child the bar from where the last share ended, or where
 // the bar stands if that is further, up to to (tenths of a percent).
 void share_bar_up_to(ClipRun* clip, int to);

@@ -1,4 +1,5 @@
-// The clip worker: a yt-dlp run that fetches only the requested section
+// The clip worker: only the fragments that hold the requested section
+// (fragment_fetch.h), or a yt-dlp run that fetches the section
 // into the job's own folder (once more from the address when the site
 // refuses the kept information), then for an exact cut the steps that make it
 // exact (exact_cut.h), reported to the window by posted messages.
@@ -7,6 +8,7 @@
 #include <wchar.h>
 #include "jobs/clip_run.h"
 #include "jobs/exact_cut.h"
+#include "jobs/fragment_fetch.h"
 #include "jobs/messages.h"
 #include "jobs/run_logged.h"
 #include "media/cut_plan.h"
@@ -31,6 +33,8 @@ enum {
 };
 
 const wchar_t MISSING_YTDLP_STATUS[] = L"yt-dlp missing — press \"Update tools\"";
+const wchar_t KEPT_INFO_REFUSED_LINE[] =
+    L"[tarnvik] the site refused the video information kept from the look-up — trying again with the address";
 static const wchar_t NO_COOKIES[] = L"none";
 static const wchar_t SECTION_FROM_START[] = L"0";
 static const wchar_t SECTION_TO_END[] = L"inf";
@@ -149,11 +153,15 @@ static void take_ytdlp_line(void* ctx, const wchar_t* line)
 // yt-dlp.exe unpacks itself into its temporary folder and leaves that
 // behind when it is killed: each run gets a folder of its own, removed
 // after it however it ended.
-static unsigned long run_ytdlp(ClipRun* clip, wchar_t* line)
+unsigned long run_ytdlp(ClipRun* clip, wchar_t* line, ChildLineHandler on_line, void* ctx)
 {
     wchar_t temp[PATH_CAP];
     int own_temp = make_temp_folder(L"yt-dlp", temp);
-    unsigned long code = run_clip_child(clip, line, own_temp ? temp : NULL, take_ytdlp_line, clip);
+    if (!on_line) {
+        on_line = take_ytdlp_line;
+        ctx = clip;
+    }
+    unsigned long code = run_clip_child(clip, line, own_temp ? temp : NULL, on_line, ctx);
     // A yt-dlp.exe that did not start is the cause, whatever was said before.
     int start_cause = code == RUN_FAILED ? cause_of_start_error(clip->start_error) : CAUSE_NONE;
     if (start_cause != CAUSE_NONE)
@@ -183,19 +191,21 @@ static unsigned long run_clip(ClipRun* clip)
     wchar_t ffmpeg[PATH_CAP];
     if (find_tool(TOOL_FFMPEG, ffmpeg))
         strip_to_folder(ffmpeg);
-    build_clip_command(clip->job, ytdlp, ffmpeg, line, CLIP_LINE_CAP);
     // The download takes most of an exact cut's time; its steps share the rest.
     clip->router.bar_span = clip->job->exact ? (int)EXACT_FETCH_SHARE : (int)BAR_FULL;
-    unsigned long code = run_ytdlp(clip, line);
+    unsigned long code = 0;
+    if (!fetch_by_fragments(clip, ytdlp, &code)) {
+        build_clip_command(clip->job, ytdlp, ffmpeg, line, CLIP_LINE_CAP);
+        code = run_ytdlp(clip, line, NULL, NULL);
+    }
     // The kept information holds media addresses that a site lets expire;
     // the address itself makes yt-dlp fetch fresh ones.
     if (code != 0 && code != RUN_CANCELLED && clip->job->info_file[0] && clip->router.cause == CAUSE_FORBIDDEN) {
-        post_log(L"[tarnvik] the site refused the video information kept from the look-up — trying again "
-                 L"with the address");
+        post_log(KEPT_INFO_REFUSED_LINE);
         clip->job->info_file[0] = L'\0';
         clip->router.cause = CAUSE_NONE;
         build_clip_command(clip->job, ytdlp, ffmpeg, line, CLIP_LINE_CAP);
-        code = run_ytdlp(clip, line);
+        code = run_ytdlp(clip, line, NULL, NULL);
     }
     free(line);
     unsigned long long size = 0;

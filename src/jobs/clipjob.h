@@ -10,6 +10,9 @@ enum { EXACT_FETCH_SHARE = 800 };
 
 // The status while a job ends for want of yt-dlp.
 extern const wchar_t MISSING_YTDLP_STATUS[];
+// The log line before a run from the address once the site has refused the
+// media addresses of the look-up's kept information.
+extern const wchar_t KEPT_INFO_REFUSED_LINE[];
 
 struct ClipJob {
     wchar_t url[CLIP_URL_CAP];

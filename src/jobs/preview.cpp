@@ -7,6 +7,7 @@
 #include "proc/runner.h"
 #include "proc/tools.h"
 #include "win/files.h"
+#include "win/held_files.h"
 #include "win/locator.h"
 
 enum { PREVIEW_LINE_CAP = MEDIA_URL_CAP + MEDIA_HEADERS_CAP + 1024 };
@@ -36,7 +37,7 @@ static int decode_frame(Preview* preview)
     if (!find_tool(TOOL_FFMPEG, ffmpeg) || !join_path(output, preview->folder, PICTURE_FILE))
         return PREVIEW_FAILED;
     CreateDirectoryW(preview->folder, nullptr);
-    DeleteFileW(output);  // a picture left from before must not pass for this one
+    delete_file(output);  // a picture left from before must not pass for this one
     FrameRequest request = {nullptr, nullptr, preview->which, preview->seconds, preview->width, preview->height,
                             output};
     choose_input(preview, &request);
@@ -55,7 +56,7 @@ static int decode_frame(Preview* preview)
     size_t length = 0;
     if (code != 0 || !read_whole_file(output, PICTURE_FILE_MOST, &preview->bmp, &length))
         return PREVIEW_FAILED;
-    DeleteFileW(output);
+    delete_file(output);
     if (!read_frame_bmp(preview->bmp, length, &preview->picture)) {
         free(preview->bmp);
         preview->bmp = nullptr;

@@ -86,17 +86,30 @@ int is_dot_entry(const wchar_t* name)
     return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0;
 }
 
-int write_new_file(const wchar_t* path, const void* bytes, size_t length)
+// Writes length bytes at the start of path opened with disposition
+// (CREATE_ALWAYS, OPEN_EXISTING), through to the disk.
+static int write_through(const wchar_t* path, DWORD disposition, const void* bytes, size_t length)
 {
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, NULL, disposition, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
     DWORD put = 0;
     BOOL ok = WriteFile(file, bytes, (DWORD)length, &put, NULL) && put == length && FlushFileBuffers(file);
     CloseHandle(file);
+    return ok != 0;
+}
+
+int write_new_file(const wchar_t* path, const void* bytes, size_t length)
+{
+    int ok = write_through(path, CREATE_ALWAYS, bytes, length);
     if (!ok)
         delete_file(path);
-    return ok != 0;
+    return ok;
+}
+
+int write_file_start(const wchar_t* path, const void* bytes, size_t length)
+{
+    return write_through(path, OPEN_EXISTING, bytes, length);
 }
 
 int replace_file(const wchar_t* staged, const wchar_t* target)

@@ -66,3 +66,7 @@ int find_clip_file(const wchar_t* folder, const wchar_t* named, wchar_t* name, u
 // listed wins a tie). 1 with its name (PATH_CAP) and size; 0 when the
 // folder holds none or cannot be listed.
 int find_media_file(const wchar_t* folder, wchar_t* name, unsigned long long* size);
+
+// Writes length bytes over the start of the existing file path, leaving
+// the rest of it as it is, through to the disk. 1 when all were written.
+int write_file_start(const wchar_t* path, const void* bytes, size_t length);

@@ -26,6 +26,12 @@
 //                         transcript; may be given several times
 //   media <name> <bytes>  writes a file of that many bytes, named <name>, into
 //                         the folder of the "-o" template; may be repeated
+//   fetched <name> <file> when the "-o" template begins as <name> does
+//                         (up to its first field), copies <file> to <name>
+//                         and says "[download] Destination: <name>" and two
+//                         percentages; may be repeated
+//   hold <prefix>         when the "-o" template begins with <prefix>: writes
+//                         "held.txt" next to itself and waits a minute
 //   sleep <ms>            waits before exiting, so a job can be kept running
 //   exit <code>           the exit code (default 0)
 //   refuse-info-json <file>  when given "--load-info-json": replays that
@@ -42,7 +48,9 @@
 // and, when its exit code is 0, it prints each "--print" template with the
 // fields put in ("%(name)s" as it is, "%(name)+j" as a JSON string; not
 // when it replays a transcript, which holds yt-dlp's own printed lines),
-// then writes "<-o>.info.json" for "--write-info-json".
+// then writes "<-o>.info.json" (or "<name>.info.json" for "-o
+// infojson:<name>") for "--write-info-json": the title alone, or with
+//   info-json <file>      that file's bytes
 #include <cstdlib>
 #include "double_script.h"
 
@@ -119,6 +127,21 @@ static void write_media(const std::wstring& folder, const std::wstring& spec)
         say_error("fake yt-dlp: could not write media\n");
 }
 
+// "fetched <name> <file>": the piece a run with that name's template writes.
+static void write_fetched(int argc, wchar_t** argv, const std::wstring& spec)
+{
+    std::wstring templ = option_value(argc, argv, L"-o"), name = split_words(spec).at(0);
+    std::string content;
+    size_t field = templ.find(L"%(");
+    if (field == std::wstring::npos || field == 0 || name.compare(0, field, templ, 0, field) != 0)
+        return;
+    if (!read_bytes(resolve_in(own_folder(), rest_after_words(spec, 1)), content) ||
+        !write_bytes(output_folder(argc, argv) + L"\\" + name, content, false))
+        say_error("fake yt-dlp: could not write a fetched file\n");
+    write_out(to_utf8(L"[download] Destination: " + name + L"\n"));
+    write_out("[download]  50.0% of 1.00KiB\n[download] 100.0% of 1.00KiB\n");
+}
+
 static void spawn(std::wstring cmdline)
 {
     STARTUPINFOW startup = {};
@@ -178,11 +201,15 @@ static void answer_lookup(int argc, wchar_t** argv, const std::vector<ScriptLine
             write_out(to_utf8(expand_template(argv[i + 1], script) + L"\n"));
     if (!has_option(argc, argv, L"--write-info-json"))
         return;
+    std::wstring name = option_value(argc, argv, L"-o");
+    for (int i = 1; i + 1 < argc; i++)
+        if (wcscmp(argv[i], L"-o") == 0 && wcsncmp(argv[i + 1], L"infojson:", 9) == 0)
+            name = argv[i + 1] + 9;
     std::string info = to_utf8(L"{\"title\": " + as_json(field_value(script, L"title")) + L"}");
     for (const ScriptLine& s : script)
         if (s.word == L"info-json" && !read_bytes(resolve_in(own_folder(), s.rest), info))
             say_error("fake yt-dlp: information file not found\n");
-    write_bytes(option_value(argc, argv, L"-o") + L".info.json", info, false);
+    write_bytes(name + L".info.json", info, false);
 }
 
 static void unpack_into_temp(const std::wstring& record)
@@ -225,6 +252,11 @@ int wmain(int argc, wchar_t** argv)
             return 1;
         }
     for (const ScriptLine& s : script)
+        if (s.word == L"hold" && option_value(argc, argv, L"-o").compare(0, s.rest.size(), s.rest) == 0) {
+            write_bytes(here + L"\\held.txt", "held", false);
+            Sleep(60000);
+        }
+    for (const ScriptLine& s : script)
         if (s.word == L"temp")
             unpack_into_temp(resolve_in(here, s.rest));
     for (const ScriptLine& s : script)
@@ -241,6 +273,9 @@ int wmain(int argc, wchar_t** argv)
     for (const ScriptLine& s : script)
         if (s.word == L"media")
             write_media(output_folder(argc, argv), s.rest);
+    for (const ScriptLine& s : script)
+        if (s.word == L"fetched")
+            write_fetched(argc, argv, s.rest);
     if (sleep_ms)
         Sleep(sleep_ms);
     return exit_code;

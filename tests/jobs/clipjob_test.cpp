@@ -217,11 +217,14 @@ TEST_F(ClipJobTest, WorkedExampleReachesTheChildAsDesigned)
     EXPECT_EQ(received(), expected);
     EXPECT_EQ(read_lines(prog + L"\\cwd.txt"), TextLines{outdir}) << "yt-dlp runs in the job's folder";
 
-    // The log shows the very line that ran, then the job ends with success.
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0].msg, (UINT)WM_APP_LOG);
-    ASSERT_TRUE(starts_with(messages[0].text, L"$ "));
-    EXPECT_EQ(split_command_line(messages[0].text.substr(2)), expected);
+    // The log shows the very line that ran, then the job ends with success;
+    // before it the resolving run and why the fragments are not fetched.
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages[1].text,
+              L"[tarnvik] the section is fetched as before, not as fragments: yt-dlp named no format");
+    EXPECT_EQ(messages[2].msg, (UINT)WM_APP_LOG);
+    ASSERT_TRUE(starts_with(messages[2].text, L"$ "));
+    EXPECT_EQ(split_command_line(messages[2].text.substr(2)), expected);
     expect_done_last(messages, 0);
 }
 
@@ -352,8 +355,8 @@ TEST_F(ClipJobTest, FailingYtdlpReportsItsOwnExitCodeAndWords)
     script({L"say ERROR: [generic] Unsupported URL: https://example.com/watch?v=abc123", L"exit 2"});
     std::vector<CapturedMsg> messages = run(job());
     Seen seen = sort_messages(messages);
-    ASSERT_EQ(seen.logs.size(), 2u);
-    EXPECT_EQ(seen.logs[1], L"ERROR: [generic] Unsupported URL: https://example.com/watch?v=abc123");
+    ASSERT_EQ(seen.logs.size(), 4u);  // resolve, fallback line, download, its error
+    EXPECT_EQ(seen.logs[3], L"ERROR: [generic] Unsupported URL: https://example.com/watch?v=abc123");
     expect_done_last(messages, 2);
 }
 
@@ -436,7 +439,7 @@ TEST_F(ClipJobTest, KeptInformationStandsInForTheAddressUntilTheSiteRefusesIt)
     Seen seen = sort_messages(messages);
     std::vector<std::wstring> echoed;
     for (const std::wstring& line : seen.logs)
-        if (starts_with(line, L"$ "))
+        if (starts_with(line, L"$ ") && line.find(L"--download-sections") != std::wstring::npos)
             echoed.push_back(line);
     ASSERT_EQ(echoed.size(), 2u);
     EXPECT_EQ(split_command_line(echoed[0].substr(2)), expected);
@@ -484,9 +487,9 @@ TEST_F(ClipJobTest, RecordedTranscriptsReachTheWindowInOrder)
         if (!c.two_downloads) {
             EXPECT_TRUE(std::is_sorted(seen.progress.begin(), seen.progress.end()));
         }
-        ASSERT_GE(seen.logs.size(), 3u);
-        EXPECT_TRUE(starts_with(seen.logs[0], L"$ "));
-        EXPECT_TRUE(starts_with(seen.logs[1], L"[generic] Extracting URL: "));
+        ASSERT_GE(seen.logs.size(), 5u);  // the resolving run and its line first
+        EXPECT_TRUE(starts_with(seen.logs[2], L"$ "));
+        EXPECT_TRUE(starts_with(seen.logs[3], L"[generic] Extracting URL: "));
         for (const std::wstring& line : seen.logs)
             EXPECT_EQ(line.find(L"speed="), std::wstring::npos) << "progress logged: " << line.c_str();
         const std::wstring destination =
@@ -573,7 +576,8 @@ TEST_F(ExactCutTest, StepsRunInOrderInTheJobFolderAndLeaveOneFile)
     EXPECT_EQ(seen.stages, (std::vector<std::wstring>{L"downloading…", L"processing…"}));
     EXPECT_TRUE(std::is_sorted(seen.progress.begin(), seen.progress.end())) << "the bar never goes back";
 
-    // yt-dlp, ffprobe twice (packets, streams), the plan's line, then the steps, each echoed.
+    // yt-dlp resolving and fetching, ffprobe twice (packets, streams), the
+    // plan's line, then the steps, each echoed.
     std::vector<std::wstring> order;
     for (const std::wstring& line : seen.logs)
         if (starts_with(line, L"$ ") || starts_with(line, L"[tarnvik] exact cut: "))
@@ -584,8 +588,9 @@ TEST_F(ExactCutTest, StepsRunInOrderInTheJobFolderAndLeaveOneFile)
     std::wstring log;
     for (const std::wstring& line : seen.logs)
         log += line + L"\n";
-    ASSERT_GE(order.size(), 5u) << log.c_str();
-    EXPECT_EQ(TextLines(order.begin(), order.begin() + 4), (TextLines{L"yt-dlp", L"ffprobe", L"ffprobe", L"plan"}));
+    ASSERT_GE(order.size(), 6u) << log.c_str();
+    EXPECT_EQ(TextLines(order.begin(), order.begin() + 5),
+              (TextLines{L"yt-dlp", L"yt-dlp", L"ffprobe", L"ffprobe", L"plan"}));
     std::vector<TextLines> ffmpeg_runs = runs_of(L"ffmpeg");
     EXPECT_EQ(std::count(order.begin(), order.end(), L"ffmpeg"), (long)ffmpeg_runs.size());
     for (const TextLines& args : runs_of(L"ffprobe"))
@@ -697,7 +702,7 @@ TEST_F(ExactCutTest, AFailedStepFallsBackToReencodingTheFetchedFile)
     });
     EXPECT_EQ(fallbacks, 1) << "one line says why";
     long fetches = std::count_if(seen.logs.begin(), seen.logs.end(), [](const std::wstring& line) {
-        return starts_with(line, L"$ ") && line.find(L"yt-dlp.exe") != std::wstring::npos;
+        return starts_with(line, L"$ ") && line.find(L"--download-sections") != std::wstring::npos;
     });
     EXPECT_EQ(fetches, 1) << "never a second download";
     std::vector<TextLines> ffmpeg_runs = runs_of(L"ffmpeg");
@@ -706,6 +711,138 @@ TEST_F(ExactCutTest, AFailedStepFallsBackToReencodingTheFetchedFile)
     EXPECT_NE(std::find(reencode.begin(), reencode.end(), L"section.mp4"), reencode.end());
     EXPECT_EQ(reencode.back(), FETCHED);
     EXPECT_EQ(folder_files(), TextLines{FETCHED});
+}
+
+// The fragment road: yt-dlp resolves the clip's format into "Clip [abc123].mp4",
+// fetches the head of the recorded fragmented MP4 and then its pieces, and
+// ffmpeg cuts the clip from them.
+class FragmentRoadTest : public ExactCutTest {
+protected:
+    const std::wstring DATA = TEST_DATA_DIR L"/frag/";
+
+    void resolve_to(const std::wstring& info, TextLines extra = {})
+    {
+        extra.insert(extra.end(), {L"field filename " + FETCHED, L"info-json " + DATA + info});
+        ASSERT_TRUE(write_lines(prog + L"\\yt-dlp-lookup.script", extra));
+    }
+
+    void serve(const std::wstring& head, TextLines extra = {})
+    {
+        extra.insert(extra.end(), {L"args args.txt", L"fetched head.p0.mp4 " + DATA + head,
+                                   L"fetched fetch.p0.mp4 " + DATA + L"clip.mp4"});
+        script(extra);
+        DeleteFileW((prog + L"\\held.txt").c_str());
+    }
+
+    std::vector<std::wstring> fallback_lines(const Seen& seen)
+    {
+        std::vector<std::wstring> lines;
+        for (const std::wstring& line : seen.logs)
+            if (starts_with(line, L"[tarnvik] the section is fetched as before"))
+                lines.push_back(line);
+        return lines;
+    }
+};
+
+TEST_F(FragmentRoadTest, OnlyTheSectionsPiecesAreFetchedAndCutLocally)
+{
+    resolve_to(L"resolved-mp4.info.json");
+    serve(L"clip.mp4");
+    ClipJob request = job();
+    request.start = 1.5;
+    request.end = 3;
+    request.clip_len = 1.5;
+    std::vector<CapturedMsg> messages = run(request);
+    expect_done_last(messages, 0);
+    Seen seen = sort_messages(messages);
+    EXPECT_TRUE(fallback_lines(seen).empty());
+    EXPECT_EQ(seen.stages, (std::vector<std::wstring>{L"downloading…", L"processing…"}));
+    EXPECT_TRUE(std::is_sorted(seen.progress.begin(), seen.progress.end())) << "the bar never goes back";
+    ASSERT_FALSE(seen.progress.empty());
+    EXPECT_GE(seen.progress.back(), 950) << "the pieces fill the bar by their bytes";
+    TextLines fetch = received();
+    EXPECT_NE(std::find(fetch.begin(), fetch.end(), L"fetch.json"), fetch.end());
+    EXPECT_EQ(std::find(fetch.begin(), fetch.end(), L"--download-sections"), fetch.end());
+    std::vector<TextLines> cuts = runs_of(L"ffmpeg");
+    ASSERT_EQ(cuts.size(), 1u);
+    EXPECT_NE(std::find(cuts[0].begin(), cuts[0].end(), L"fetch.p0.mp4"), cuts[0].end());
+    EXPECT_EQ(cuts[0].back(), FETCHED);
+    EXPECT_EQ(folder_files(), TextLines{FETCHED}) << "no head, piece or information file stays";
+}
+
+TEST_F(FragmentRoadTest, EverythingElseKeepsTodaysRoadWithOneLineSayingWhy)
+{
+    struct Case {
+        const char* what;
+        std::wstring info, head, why;
+        int height;
+    };
+    const Case cases[] = {
+        {"HLS", L"resolved-hls.info.json", L"clip.mp4", L"an HLS stream", 0},
+        {"no index at the head", L"resolved-mp4.info.json", L"resolved-hls.info.json", L"the file is not an MP4", 0},
+        {"audio only", L"resolved-mp4.info.json", L"clip.mp4", L"audio only", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        prepare();
+        resolve_to(c.info);
+        serve(c.head, {L"media " + FETCHED + L" 2048"});
+        ClipJob request = job();
+        request.height = c.height;
+        std::vector<CapturedMsg> messages = run(request);
+        expect_done_last(messages, 0);
+        std::vector<std::wstring> lines = fallback_lines(sort_messages(messages));
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_NE(lines[0].find(c.why), std::wstring::npos) << lines[0].c_str();
+        TextLines args = received();
+        EXPECT_NE(std::find(args.begin(), args.end(), L"--download-sections"), args.end());
+        EXPECT_EQ(folder_files(), TextLines{FETCHED});
+    }
+}
+
+// The kept information's refused media addresses get one fresh resolve;
+// refused again, the section comes as before, from the address.
+TEST_F(FragmentRoadTest, ARefusedPieceIsResolvedAfreshOnce)
+{
+    resolve_to(L"resolved-mp4.info.json");
+    serve(L"clip.mp4", {L"refuse-info-json " TEST_DATA_DIR L"/transcripts/load-info-expired.txt",
+                        L"media " + FETCHED + L" 2048"});
+    ClipJob request = job();
+    std::wstring info = root + L"\\video.info.json";
+    wcsncpy(request.info_file, info.c_str(), PATH_CAP - 1);
+    std::vector<CapturedMsg> messages = run(request);
+    expect_done_last(messages, 0);
+    Seen seen = sort_messages(messages);
+    std::vector<std::wstring> resolves;
+    for (const std::wstring& line : seen.logs)
+        if (starts_with(line, L"$ ") && line.find(L"--skip-download") != std::wstring::npos)
+            resolves.push_back(line);
+    ASSERT_EQ(resolves.size(), 2u);
+    EXPECT_NE(resolves[0].find(info), std::wstring::npos);
+    EXPECT_NE(resolves[1].find(URL), std::wstring::npos);
+    std::vector<std::wstring> lines = fallback_lines(seen);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(L"the site refused a piece"), std::wstring::npos);
+    EXPECT_EQ(received().at(1), URL) << "today's road from the address";
+}
+
+TEST_F(FragmentRoadTest, CancelInEachStepEndsItAndRemovesTheJobFolder)
+{
+    const wchar_t* const steps[] = {L"resolve", L"head", L"fetch", L"cut"};
+    for (const wchar_t* step : steps) {
+        SCOPED_TRACE(step);
+        prepare();
+        bool resolving = wcscmp(step, L"resolve") == 0, cutting = wcscmp(step, L"cut") == 0;
+        resolve_to(L"resolved-mp4.info.json", resolving ? TextLines{L"sleep 60000"} : TextLines{});
+        serve(L"clip.mp4", resolving || cutting ? TextLines{} : TextLines{std::wstring(L"hold ") + step});
+        tool_script(L"ffmpeg", cutting ? TextLines{L"sleep 60000"} : TextLines{});
+        const std::wstring started = resolving ? outdir + L"\\resolved.info.json"
+                                     : cutting ? prog + L"\\ffmpeg.args"
+                                               : prog + L"\\held.txt";
+        std::vector<CapturedMsg> messages = run(job(), [&] { return file_exists(started); });
+        expect_done_last(messages, RUN_CANCELLED);
+        EXPECT_FALSE(folder_exists(outdir));
+    }
 }
 
 }  // namespace
