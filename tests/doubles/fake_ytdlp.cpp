@@ -39,7 +39,8 @@
 //                         and ends with exit code 1, before anything else
 //                         but "args"
 // A look-up (an argument "--skip-download") reads "yt-dlp-lookup.script"
-// instead, which takes the same commands and also
+// instead ("yt-dlp-resolve.script" for a clip job's resolving run, the one
+// with "-o infojson:<name>"), which takes the same commands and also
 //   field <name> <value>  a field of the video for "--print" templates;
 //                         without one, "title" is "Fake video" and every
 //                         other field "NA", as yt-dlp prints what it lacks
@@ -226,7 +227,11 @@ int wmain(int argc, wchar_t** argv)
 {
     std::wstring here = own_folder();
     bool lookup = has_option(argc, argv, L"--skip-download");
-    std::vector<ScriptLine> script = read_script(lookup ? L"yt-dlp-lookup.script" : L"yt-dlp.script");
+    bool resolve = false;
+    for (int i = 1; i + 1 < argc; i++)
+        resolve = resolve || (wcscmp(argv[i], L"-o") == 0 && wcsncmp(argv[i + 1], L"infojson:", 9) == 0);
+    std::vector<ScriptLine> script =
+        read_script(resolve ? L"yt-dlp-resolve.script" : lookup ? L"yt-dlp-lookup.script" : L"yt-dlp.script");
     DWORD delay_ms = 0, sleep_ms = 0;
     std::wstring pace_file;
     int exit_code = 0;

@@ -723,7 +723,7 @@ protected:
     void resolve_to(const std::wstring& info, TextLines extra = {})
     {
         extra.insert(extra.end(), {L"field filename " + FETCHED, L"info-json " + DATA + info});
-        ASSERT_TRUE(write_lines(prog + L"\\yt-dlp-lookup.script", extra));
+        ASSERT_TRUE(write_lines(prog + L"\\yt-dlp-resolve.script", extra));
     }
 
     void serve(const std::wstring& head, TextLines extra = {})
