@@ -112,7 +112,7 @@ TEST_F(LookupWindowTest, ANewAddressOrEscStopsALookupButAClipsCancelDoesNot)
     // A clip pressed meanwhile runs as ever, and its Cancel ends only the clip.
     ASSERT_TRUE(script_ytdlp(app.dir, {L"args args.txt", L"sleep 120000"}));
     ui_click(app, ID_CUT);
-    ASSERT_TRUE(wait_until([&] { return file_exists(app.dir + L"\\args.txt"); }, SHORT_TIMEOUT_MS));
+    ASSERT_TRUE(wait_until([&] { return !last_ytdlp_args(app.dir).empty(); }, SHORT_TIMEOUT_MS));
     EXPECT_EQ(last_ytdlp_args(app.dir).at(1), L"https://example.com/first");
     ui_click(app, ID_CUT);
     JobView view = watch_job(app, JOB_TIMEOUT_MS);
