@@ -142,8 +142,10 @@ bool write_file(const std::wstring& path, const std::string& bytes)
 
 bool read_file(const std::wstring& path, std::string* bytes)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
+    // A double may be writing or renaming the file this very moment: the
+    // read must not make that fail, nor fail itself.
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     bytes->clear();

@@ -104,7 +104,7 @@ protected:
         // To the URL field by its access key.
         EXPECT_TRUE(ui_keys_focus(app, {VK_MENU, 'U'}, ID_URL)) << ui_foreground();
         EXPECT_TRUE(ui_keys(app, {VK_RETURN})) << ui_foreground();
-        EXPECT_TRUE(wait_until([&] { return file_exists(app.dir + L"\\args.txt"); }, SHORT_TIMEOUT_MS));
+        EXPECT_TRUE(wait_until([&] { return !last_ytdlp_args(app.dir).empty(); }, SHORT_TIMEOUT_MS));
         return watch_job(app, JOB_TIMEOUT_MS);
     }
 };

@@ -112,7 +112,6 @@ TEST_F(LookupWindowTest, ANewAddressOrEscStopsALookupButAClipsCancelDoesNot)
     // A clip pressed meanwhile runs as ever, and its Cancel ends only the clip.
     ASSERT_TRUE(script_ytdlp(app.dir, {L"args args.txt", L"sleep 120000"}));
     ui_click(app, ID_CUT);
-    // The fake creates the file before it writes the arguments into it.
     ASSERT_TRUE(wait_until([&] { return last_ytdlp_args(app.dir).size() > 1; }, SHORT_TIMEOUT_MS));
     EXPECT_EQ(last_ytdlp_args(app.dir).at(1), L"https://example.com/first");
     ui_click(app, ID_CUT);
