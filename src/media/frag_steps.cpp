@@ -24,17 +24,6 @@ const wchar_t* const MUXER_EXTENSIONS[][2] = {{L"aac", L"adts"},     {L"m4a", L"
                                               {L"mkv", L"matroska"}, {L"mpg", L"mpeg"},    {L"ogv", L"ogg"},
                                               {L"ts", L"mpegts"},    {L"wma", L"asf"},     {L"wmv", L"asf"}};
 
-int append_all(wchar_t* line, size_t cap, const wchar_t* const* args, size_t count)
-{
-    for (size_t i = 0; i < count; ++i) {
-        size_t before = std::wcslen(line);
-        append_arg(line, cap, args[i]);
-        if (std::wcslen(line) == before)
-            return 0;
-    }
-    return 1;
-}
-
 int append_number(wchar_t* line, size_t cap, const wchar_t* option, double value)
 {
     wchar_t number[NUMBER_CAP];

@@ -19,17 +19,6 @@ int is_http(const wchar_t* input)
     return std::wcsncmp(input, L"http://", 7) == 0 || std::wcsncmp(input, L"https://", 8) == 0;
 }
 
-int append_all(wchar_t* line, size_t cap, const wchar_t* const* args, size_t count)
-{
-    for (size_t i = 0; i < count; ++i) {
-        size_t before = std::wcslen(line);
-        append_arg(line, cap, args[i]);
-        if (std::wcslen(line) == before)
-            return 0;
-    }
-    return 1;
-}
-
 // Where ffmpeg starts reading, and how much it reads ("" for all of it).
 int read_window(const FrameRequest* request, wchar_t (&start)[NUMBER_CAP], wchar_t (&length)[NUMBER_CAP])
 {

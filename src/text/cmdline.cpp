@@ -85,3 +85,14 @@ wchar_t* append_arg(wchar_t* line, size_t cap, const wchar_t* arg)
     line[len] = L'\0';
     return line + len;
 }
+
+int append_all(wchar_t* line, size_t cap, const wchar_t* const* args, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        size_t before = std::wcslen(line);
+        append_arg(line, cap, args[i]);
+        if (std::wcslen(line) == before)
+            return 0;
+    }
+    return 1;
+}

@@ -9,3 +9,6 @@
 // argument that does not fit whole leaves the line as it was. Returns a
 // pointer to the line's terminator.
 wchar_t* append_arg(wchar_t* line, size_t cap, const wchar_t* arg);
+
+// Appends count arguments in turn; 0 as soon as one does not fit whole.
+int append_all(wchar_t* line, size_t cap, const wchar_t* const* args, size_t count);

@@ -44,19 +44,7 @@ std::string folder()
 // Runs a command line (for sh) in the test folder; its exit code and output.
 int sh(const std::string& command, std::string* output = nullptr)
 {
-    std::string line = "cd '" + folder() + "' && " + command + " 2>&1";
-    std::FILE* pipe = popen(line.c_str(), "r");
-    if (!pipe)
-        return -1;
-    char buffer[4096];
-    size_t n;
-    std::string text;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        text.append(buffer, n);
-    int status = pclose(pipe);
-    if (output)
-        *output = text;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return shell_in(folder(), command, output);
 }
 
 const std::string FFMPEG = "ffmpeg -hide_banner -nostdin -y -v error ";

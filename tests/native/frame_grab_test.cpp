@@ -37,7 +37,7 @@ std::string read_all(const std::string& path)
 
 int sh(const std::string& folder, const std::string& command)
 {
-    return std::system(("cd '" + folder + "' && " + command + " >/dev/null 2>&1").c_str());
+    return shell_in(folder, command, nullptr);
 }
 
 const Source& source()

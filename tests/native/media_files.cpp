@@ -8,6 +8,8 @@
 #include <iterator>
 #include <sstream>
 
+#include "run_cut.h"
+
 const char VIDEO_MP4[] = "video.mp4", AUDIO_MP4[] = "audio.m4a", VIDEO_WEBM[] = "video.webm",
            AUDIO_WEBM[] = "audio.webm", VIDEO_WEBM_CUES_LAST[] = "cues-last.webm";
 
@@ -39,19 +41,7 @@ std::string media_folder()
 
 int sh(const std::string& command, std::string* output)
 {
-    std::string line = "cd '" + media_folder() + "' && " + command + " 2>&1";
-    std::FILE* pipe = popen(line.c_str(), "r");
-    if (!pipe)
-        return -1;
-    char buffer[4096];
-    size_t n;
-    std::string text;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        text.append(buffer, n);
-    int status = pclose(pipe);
-    if (output)
-        *output = text;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return shell_in(media_folder(), command, output);
 }
 
 int make_media_files()

@@ -242,3 +242,20 @@ CutRun run_exact_cut(const char* folder, const char* fetched_name, const CutRequ
         std::remove((dir + "/" + to_utf8(name)).c_str());
     return run;
 }
+
+int shell_in(const std::string& folder, const std::string& command, std::string* output)
+{
+    std::string line = "cd '" + folder + "' && " + command + " 2>&1";
+    std::FILE* pipe = popen(line.c_str(), "r");
+    if (!pipe)
+        return -1;
+    char buffer[4096];
+    size_t n;
+    std::string text;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        text.append(buffer, n);
+    int status = pclose(pipe);
+    if (output)
+        *output = text;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}

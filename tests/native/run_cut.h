@@ -27,5 +27,9 @@ int run_command(const std::wstring& line, const char* folder, void (*on_line)(vo
 // gets the same name. The intermediate files are removed.
 CutRun run_exact_cut(const char* folder, const char* fetched_name, const CutRequest& request);
 
+// Runs command through the shell in folder; its exit code, with what it
+// wrote (both streams) into output when given.
+int shell_in(const std::string& folder, const std::string& command, std::string* output);
+
 std::string to_utf8(const std::wstring& text);
 std::wstring from_utf8(const std::string& text);
