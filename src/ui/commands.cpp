@@ -3,7 +3,6 @@
 // tools" starts the update worker, and the quality choice keeps "No audio"
 // out of an audio-only request.
 #include <windows.h>
-#include <shellapi.h>
 #include <commctrl.h>
 #include <stdlib.h>
 #include <wchar.h>
@@ -20,6 +19,7 @@
 #include "win/files.h"
 #include "win/globals.h"
 #include "win/locator.h"
+#include "win/open_folder.h"
 
 volatile LONG g_busy = 0;
 
@@ -198,7 +198,7 @@ void on_cut_button()
 void on_open_clips()
 {
     CreateDirectoryW(g_clipsdir, nullptr);
-    ShellExecuteW(nullptr, L"open", g_clipsdir, nullptr, nullptr, SW_SHOWNORMAL);
+    open_folder(g_clipsdir);
 }
 
 void on_quality_change()

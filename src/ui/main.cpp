@@ -3,7 +3,6 @@
 // message loop.
 #include <windows.h>
 #include <commctrl.h>
-#include <objbase.h>
 #include <stdlib.h>
 #include <wchar.h>
 #include "jobs/bootstrap.h"
@@ -15,6 +14,7 @@
 #include "ui/resources.h"
 #include "ui/rules.h"
 #include "ui/window.h"
+#include "win/dyn_calls.h"
 #include "win/files.h"
 #include "win/firefox.h"
 #include "win/globals.h"
@@ -91,10 +91,12 @@ static void offer_tool_download()
 }
 
 // The window is on screen: what its first paint did not need. COM is for
-// the shell's ShellExecuteW, which opens the clips folders from this thread.
+// the shell, which opens the clips folders from this thread.
 static void on_shown()
 {
-    s_com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const ComCalls* com = com_calls();
+    if (com)
+        s_com = com->initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     choose_cookie_default();
     refresh_footer();
     start_removing_ended_runs_folders();
@@ -239,6 +241,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
     end_lookups();
     end_pictures();
     if (SUCCEEDED(s_com))
-        CoUninitialize();
+        com_calls()->uninitialize();
     return 0;
 }

@@ -1,7 +1,6 @@
 // How the window shows what the workers report: log lines, status words,
 // progress, and the end of a clip job, the tool download or the update.
 #include <windows.h>
-#include <shellapi.h>
 #include <commctrl.h>
 #include <stdlib.h>
 #include <wchar.h>
@@ -17,6 +16,7 @@
 #include "win/files.h"
 #include "win/globals.h"
 #include "win/locator.h"
+#include "win/open_folder.h"
 #include "win/toolversion.h"
 
 enum { DONE_TEXT_CAP = 324 };
@@ -126,7 +126,7 @@ static int report_result(const CutDone* done)
         return 0;
     SendMessageW(g_progress, PBM_SETPOS, PROGRESS_FULL, 0);
     show_done(name, size);
-    ShellExecuteW(nullptr, L"open", folder, nullptr, nullptr, SW_SHOWNORMAL);
+    open_folder(folder);
     return 1;
 }
 

@@ -1,58 +1,24 @@
 #include "win/proxy.h"
 #include "text/bounded.h"
+#include "win/dyn_calls.h"
 
 ProxyConfigReader g_proxy_config_reader = NULL;
 ProxyForUrl g_proxy_for_url = NULL;
-
-typedef decltype(&WinHttpOpen) SessionOpener;
-typedef decltype(&WinHttpCloseHandle) HandleCloser;
-
-static INIT_ONCE g_winhttp_once = INIT_ONCE_STATIC_INIT;
-static ProxyConfigReader g_winhttp_reader = NULL;
-static ProxyForUrl g_winhttp_for_url = NULL;
-static SessionOpener g_winhttp_open = NULL;
-static HandleCloser g_winhttp_close = NULL;
-
-template <typename Function>
-static void look_up(HMODULE module, const char* name, Function* function)
-{
-    FARPROC found = GetProcAddress(module, name);
-    *function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
-}
-
-// winhttp.dll is Windows' own; taken from the system folder only, and
-// looked up at run time so the program file needs no import of it.
-static BOOL CALLBACK look_up_winhttp(PINIT_ONCE, PVOID, PVOID*)
-{
-    HMODULE winhttp = LoadLibraryExW(L"winhttp.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (winhttp) {
-        look_up(winhttp, "WinHttpGetIEProxyConfigForCurrentUser", &g_winhttp_reader);
-        look_up(winhttp, "WinHttpGetProxyForUrl", &g_winhttp_for_url);
-        look_up(winhttp, "WinHttpOpen", &g_winhttp_open);
-        look_up(winhttp, "WinHttpCloseHandle", &g_winhttp_close);
-    }
-    return TRUE;
-}
-
-static void look_up_once()
-{
-    InitOnceExecuteOnce(&g_winhttp_once, look_up_winhttp, NULL, NULL);
-}
 
 static ProxyConfigReader config_reader()
 {
     if (g_proxy_config_reader)
         return g_proxy_config_reader;
-    look_up_once();
-    return g_winhttp_reader;
+    const WinHttpCalls* winhttp = winhttp_calls();
+    return winhttp ? winhttp->read_proxy_config : NULL;
 }
 
 static ProxyForUrl resolver()
 {
     if (g_proxy_for_url)
         return g_proxy_for_url;
-    look_up_once();
-    return g_winhttp_for_url;
+    const WinHttpCalls* winhttp = winhttp_calls();
+    return winhttp ? winhttp->proxy_for_url : NULL;
 }
 
 static void free_text(LPWSTR text)
@@ -99,10 +65,10 @@ static int resolve(ProxySettings* settings, const wchar_t* url, wchar_t (&proxy)
     ProxyForUrl find = resolver();
     if (!options.dwFlags || !find)
         return -1;
-    look_up_once();
-    if (!settings->session && g_winhttp_open)
-        settings->session = g_winhttp_open(L"Tarnvik", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                           WINHTTP_NO_PROXY_BYPASS, 0);
+    const WinHttpCalls* winhttp = winhttp_calls();
+    if (!settings->session && winhttp)
+        settings->session =
+            winhttp->open(L"Tarnvik", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
     WINHTTP_PROXY_INFO info;
     ZeroMemory(&info, sizeof info);
     if (!find(settings->session, url, &options, &info)) {
@@ -128,7 +94,8 @@ int proxy_for(ProxySettings* settings, const wchar_t* url, wchar_t (&proxy)[PROX
 
 void close_proxy_settings(ProxySettings* settings)
 {
-    if (settings->session && g_winhttp_close)
-        g_winhttp_close(settings->session);
+    const WinHttpCalls* winhttp = winhttp_calls();
+    if (settings->session && winhttp)
+        winhttp->close(settings->session);
     settings->session = NULL;
 }

@@ -1,11 +1,11 @@
 #include "win/sha256.h"
-#include <windows.h>
-#include <bcrypt.h>
+#include "win/dyn_calls.h"
 
 enum { READ_BLOCK = 65536, DIGEST_BYTES = 32 };
 
 // Feeds the whole file, block by block, then takes the digest.
-static int hash_blocks(HANDLE file, BCRYPT_HASH_HANDLE hash, unsigned char (&digest)[DIGEST_BYTES])
+static int hash_blocks(const HashCalls* bcrypt, HANDLE file, BCRYPT_HASH_HANDLE hash,
+                       unsigned char (&digest)[DIGEST_BYTES])
 {
     unsigned char* block = (unsigned char*)HeapAlloc(GetProcessHeap(), 0, READ_BLOCK);
     if (!block)
@@ -14,14 +14,14 @@ static int hash_blocks(HANDLE file, BCRYPT_HASH_HANDLE hash, unsigned char (&dig
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(file, block, READ_BLOCK, &got, NULL) ||
-            (got > 0 && !BCRYPT_SUCCESS(BCryptHashData(hash, block, got, 0)))) {
+            (got > 0 && !BCRYPT_SUCCESS(bcrypt->hash_data(hash, block, got, 0)))) {
             ok = 0;
             break;
         }
         if (got == 0)
             break;
     }
-    ok = ok && BCRYPT_SUCCESS(BCryptFinishHash(hash, digest, DIGEST_BYTES, 0));
+    ok = ok && BCRYPT_SUCCESS(bcrypt->finish_hash(hash, digest, DIGEST_BYTES, 0));
     HeapFree(GetProcessHeap(), 0, block);
     return ok;
 }
@@ -39,6 +39,9 @@ static void to_hex(const unsigned char (&digest)[DIGEST_BYTES], char (&hex)[SHA2
 int sha256_file(const wchar_t* path, char (&hex)[SHA256_HEX_CAP])
 {
     hex[0] = '\0';
+    const HashCalls* bcrypt = hash_calls();
+    if (!bcrypt)
+        return 0;
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, NULL);
     if (file == INVALID_HANDLE_VALUE)
@@ -46,13 +49,13 @@ int sha256_file(const wchar_t* path, char (&hex)[SHA256_HEX_CAP])
     BCRYPT_ALG_HANDLE algorithm = NULL;
     BCRYPT_HASH_HANDLE hash = NULL;
     unsigned char digest[DIGEST_BYTES];
-    int ok = BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, NULL, 0)) &&
-             BCRYPT_SUCCESS(BCryptCreateHash(algorithm, &hash, NULL, 0, NULL, 0, 0)) &&
-             hash_blocks(file, hash, digest);
+    int ok = BCRYPT_SUCCESS(bcrypt->open_algorithm(&algorithm, BCRYPT_SHA256_ALGORITHM, NULL, 0)) &&
+             BCRYPT_SUCCESS(bcrypt->create_hash(algorithm, &hash, NULL, 0, NULL, 0, 0)) &&
+             hash_blocks(bcrypt, file, hash, digest);
     if (hash)
-        BCryptDestroyHash(hash);
+        bcrypt->destroy_hash(hash);
     if (algorithm)
-        BCryptCloseAlgorithmProvider(algorithm, 0);
+        bcrypt->close_algorithm(algorithm, 0);
     CloseHandle(file);
     if (ok)
         to_hex(digest, hex);

@@ -1,5 +1,5 @@
 #include "win/toolversion.h"
-#include <windows.h>
+#include "win/dyn_calls.h"
 #include <stdlib.h>
 #include "text/bounded.h"
 #include "text/version_age.h"
@@ -8,8 +8,11 @@
 // language tables, which yt-dlp's builds label inconsistently.
 static int read_fixed_info(const wchar_t* path, VS_FIXEDFILEINFO* info)
 {
+    const VersionCalls* version = version_calls();
+    if (!version)
+        return 0;
     DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+    DWORD size = version->info_size(path, &ignored);
     if (size == 0)
         return 0;
     void* block = malloc(size);
@@ -18,7 +21,7 @@ static int read_fixed_info(const wchar_t* path, VS_FIXEDFILEINFO* info)
     int found = 0;
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
-    if (GetFileVersionInfoW(path, 0, size, block) && VerQueryValueW(block, L"\\", (void**)&fixed, &length) &&
+    if (version->info(path, 0, size, block) && version->query_value(block, L"\\", (void**)&fixed, &length) &&
         fixed && length >= sizeof *fixed && fixed->dwSignature == VS_FFI_SIGNATURE) {
         *info = *fixed;
         found = 1;

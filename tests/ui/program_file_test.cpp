@@ -1,7 +1,10 @@
 // What Tarnvik.exe carries besides its code, read back from the file: the
-// manifest, the icon and the version block.
+// manifest, the icon, the version block and the DLLs it imports.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <algorithm>
+#include <fstream>
+#include <iterator>
 #include "support/programs.h"
 
 namespace {
@@ -57,6 +60,41 @@ TEST(ProgramFile, VersionBlockCarriesTheProjectVersion)
     swprintf(numbers, 64, L"%u.%u.%u", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
              HIWORD(fixed->dwFileVersionLS));
     EXPECT_STREQ(numbers, TARNVIK_VERSION);
+}
+
+
+// The names of the DLLs the program file's import table lists, lower case.
+std::vector<std::string> imported_dlls()
+{
+    std::ifstream file(PROGRAM.c_str(), std::ios::binary);
+    std::string image((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const auto* nt = (const IMAGE_NT_HEADERS64*)&image[((const IMAGE_DOS_HEADER*)image.data())->e_lfanew];
+    const IMAGE_SECTION_HEADER* sections = IMAGE_FIRST_SECTION(nt);
+    auto at = [&](DWORD rva) -> const char* {
+        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; i++)
+            if (rva >= sections[i].VirtualAddress && rva < sections[i].VirtualAddress + sections[i].SizeOfRawData)
+                return &image[rva - sections[i].VirtualAddress + sections[i].PointerToRawData];
+        return nullptr;
+    };
+    std::vector<std::string> names;
+    auto* entry = (const IMAGE_IMPORT_DESCRIPTOR*)at(
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+    for (; entry && entry->Name; entry++) {
+        std::string name = at(entry->Name);
+        std::transform(name.begin(), name.end(), name.begin(), ::tolower);
+        names.push_back(name);
+    }
+    return names;
+}
+
+// What the window needs after it is shown is loaded then: a DLL imported
+// here loads (and initialises) before the first paint.
+TEST(ProgramFile, ImportsOnlyWhatTheWindowNeedsToAppear)
+{
+    std::vector<std::string> names = imported_dlls();
+    EXPECT_NE(std::find(names.begin(), names.end(), "user32.dll"), names.end());
+    for (const char* later : {"bcrypt.dll", "version.dll", "ole32.dll", "shell32.dll", "winhttp.dll"})
+        EXPECT_EQ(std::find(names.begin(), names.end(), later), names.end()) << later;
 }
 
 }  // namespace
