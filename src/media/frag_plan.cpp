@@ -45,7 +45,7 @@ int plan_fragments(const FragIndex* index, double start, double end, FragPlan* p
     plan->to = index->offset[plan->last] + index->size[plan->last] - 1;
     const long long run = plan->to - plan->from + 1;
     plan->bytes = index->init_end + run;
-    plan->piece_count = 1 + (int)((run + FRAG_PIECE_MAX - 1) / FRAG_PIECE_MAX);
+    plan->piece_count = 1 + (int)((run + FRAG_PIECE_BYTES - 1) / FRAG_PIECE_BYTES);
     return 1;
 }
 
@@ -58,8 +58,8 @@ int frag_piece(const FragIndex* index, const FragPlan* plan, int i, long long* f
         *to = index->init_end - 1;
         return 1;
     }
-    *from = plan->from + (long long)(i - 1) * FRAG_PIECE_MAX;
-    *to = *from + FRAG_PIECE_MAX - 1;
+    *from = plan->from + (long long)(i - 1) * FRAG_PIECE_BYTES;
+    *to = *from + FRAG_PIECE_BYTES - 1;
     if (*to > plan->to)
         *to = plan->to;
     return 1;

@@ -1,13 +1,17 @@
 // Which fragments of a file hold a clip, the requests that fetch them (the
-// init piece, then the fragments in pieces of at most 10 MiB: a longer
-// answer is throttled by the biggest video site), and what the fetched
-// file's head needs changed for a WebM to be one valid file.
+// init piece, then the fragments in pieces of 1 MiB, fetched several at
+// a time; never more than 10 MiB, as a longer answer is throttled by the
+// biggest video site), and what the fetched file's head needs changed for
+// a WebM to be one valid file.
 #pragma once
 #include <cstddef>
 
 #include "media/frag_index.h"
 
-enum { FRAG_PIECE_MAX = 10 << 20 };
+// A piece is at most FRAG_PIECE_MAX; FRAG_PIECE_BYTES is the size asked
+// for: small enough that several transfers share a run of fragments, since
+// one answer arrives no faster than the server sends to one connection.
+enum { FRAG_PIECE_MAX = 10 << 20, FRAG_PIECE_BYTES = 1 << 20 };
 
 struct FragPlan {
     int first, last;          // the fragments fetched, inclusive

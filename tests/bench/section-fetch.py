@@ -14,7 +14,7 @@ a look-up) two ways:
              an exact cut then runs Tarnvik's steps on the section
   fragments  Tarnvik's fragment road: yt-dlp resolves the formats, fetches
              each file's head and then only the fragments that hold the
-             section in pieces of at most 10 MiB, and ffmpeg cuts the clip
+             section in pieces of 1 MiB, eight at a time, and ffmpeg cuts the clip
              from them (tests/native/fetch_clip.cpp, built from Tarnvik's
              own planner and command lines)
 
@@ -28,6 +28,7 @@ video (some minutes on two cores) and keeps it in /tmp/tarnvik-bench-frag
 
     tests/bench/section-fetch.py
     tests/bench/section-fetch.py --only mp4 --clip 300 --mode copy
+    tests/bench/section-fetch.py --only mp4 --mode copy --road fragments
 """
 import argparse
 import json
@@ -40,7 +41,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
-SERVER = os.path.join(ROOT, "tests", "media", "throttle_server.py")
+SERVER = os.path.join(ROOT, "tests", "native", "throttle_server.py")
 SECONDS = 600
 CLIPS = [(300.0, 330.0), (540.0, 570.0), (570.0, None)]
 SELECTORS = {  # the clip job's "Prefer MP4" selector and arguments, and a WebM pair
@@ -182,6 +183,7 @@ def main():
     p.add_argument("--only", choices=["mp4", "webm"])
     p.add_argument("--clip", type=float, action="append", help="only the clips starting there (300, 540, 570)")
     p.add_argument("--mode", choices=["copy", "exact"], action="append")
+    p.add_argument("--road", choices=["today", "fragments"], action="append")
     p.add_argument("--cache", default=os.environ.get("TARNVIK_BENCH_CACHE", "/tmp/tarnvik-bench-frag"))
     a = p.parse_args()
     for tool in ("yt-dlp", "ffmpeg", "g++"):
@@ -193,8 +195,8 @@ def main():
     cut_driver = os.path.join(a.cache, "cut_steps")
     subprocess.run(["g++", "-std=c++17", "-O2", "-I", os.path.join(ROOT, "src"), "-o", cut_driver,
                     os.path.join(ROOT, "tests/native/cut_steps.cpp"), os.path.join(ROOT, "tests/native/run_cut.cpp")]
-                   + [os.path.join(ROOT, "src/text", f) for f in sorted(os.listdir(os.path.join(ROOT, "src/text")))
-                      if f.endswith(".cpp")], check=True)
+                   + [os.path.join(ROOT, "src", room, f) for room in ("text", "media")
+                      for f in sorted(os.listdir(os.path.join(ROOT, "src", room))) if f.endswith(".cpp")], check=True)
     rows = []
     servers = {}
     try:
@@ -207,7 +209,7 @@ def main():
                     continue
                 section = section_bytes(a.cache, a.cache, FILES[kind], start, end)
                 for mode in (a.mode or ["copy", "exact"]):
-                    for road in ("today", "fragments"):
+                    for road in (a.road or ["today", "fragments"]):
                         for throttled in (True, False):
                             (proc, port), logfile = servers[throttled]
                             work = tempfile.mkdtemp(prefix="tarnvik-frag-")
@@ -250,14 +252,16 @@ def main():
     for r in rows:
         if r["road"] != "fragments" or not r["throttled"]:
             continue
-        match = lambda road, thr: next(x for x in rows if x["kind"] == r["kind"] and x["start"] == r["start"]
-                                       and x["mode"] == r["mode"] and x["road"] == road and x["throttled"] == thr)
+        match = lambda road, thr: next((x for x in rows if x["kind"] == r["kind"] and x["start"] == r["start"]
+                                        and x["mode"] == r["mode"] and x["road"] == road and x["throttled"] == thr),
+                                       None)
         open_ = match("fragments", False)
         today = match("today", True)
         clip = clip_name(r["start"], r["end"])
-        print(f"{r['kind']} {clip} {r['mode']}: throttled/open {r['seconds'] / open_['seconds']:.2f} (goal <= 1.3), "
-              f"today/fragments {today['seconds'] / r['seconds']:.1f}x (goal >= 10), "
-              f"bytes/section {r['bytes'] / r['section']:.2f} (goal <= 1.5)")
+        ratio = f"{r['seconds'] / open_['seconds']:.2f}" if open_ else "-"
+        faster = f"{today['seconds'] / r['seconds']:.1f}x" if today else "-"
+        print(f"{r['kind']} {clip} {r['mode']}: throttled/open {ratio} (goal <= 1.3), "
+              f"today/fragments {faster} (goal >= 10), bytes/section {r['bytes'] / r['section']:.2f} (goal <= 1.5)")
 
 
 if __name__ == "__main__":

@@ -57,7 +57,7 @@ TEST_F(FragPlanTest, FromTheFragmentBeforeStartToTheOneHoldingEnd)
     EXPECT_FALSE(plan_fragments(index.get(), 20, 20, &plan));
 }
 
-TEST_F(FragPlanTest, PiecesAreTheInitAndRunsOfAtMostTenMebibytes)
+TEST_F(FragPlanTest, PiecesAreTheInitAndRunsOfOneMebibyte)
 {
     std::unique_ptr<FragIndex> index(new FragIndex());
     index->kind = FRAG_MP4;
@@ -70,7 +70,7 @@ TEST_F(FragPlanTest, PiecesAreTheInitAndRunsOfAtMostTenMebibytes)
     }
     FragPlan plan;
     ASSERT_TRUE(plan_fragments(index.get(), 12, 31, &plan));
-    ASSERT_EQ(plan.piece_count, 4);  // the init and 24 MiB in three
+    ASSERT_EQ(plan.piece_count, 25);  // the init and 24 MiB in 24
     long long from = 0, to = 0, next = plan.from;
     ASSERT_TRUE(frag_piece(index.get(), &plan, 0, &from, &to));
     EXPECT_EQ(from, 0);
@@ -78,7 +78,7 @@ TEST_F(FragPlanTest, PiecesAreTheInitAndRunsOfAtMostTenMebibytes)
     for (int i = 1; i < plan.piece_count; ++i) {
         ASSERT_TRUE(frag_piece(index.get(), &plan, i, &from, &to));
         EXPECT_EQ(from, next);
-        EXPECT_LE(to - from + 1, (long long)FRAG_PIECE_MAX);
+        EXPECT_EQ(to - from + 1, 1LL << 20);
         next = to + 1;
     }
     EXPECT_EQ(next, index->offset[3] + index->size[3]);
