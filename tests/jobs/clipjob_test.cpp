@@ -720,16 +720,17 @@ class FragmentRoadTest : public ExactCutTest {
 protected:
     const std::wstring DATA = TEST_DATA_DIR L"/frag/";
 
-    void resolve_to(const std::wstring& info, TextLines extra = {})
+    void resolve_to(const std::wstring& info, TextLines extra = {}, const std::wstring& clip = L"")
     {
-        extra.insert(extra.end(), {L"field filename " + FETCHED, L"info-json " + DATA + info});
+        extra.insert(extra.end(), {L"field filename " + (clip.empty() ? FETCHED : clip), L"info-json " + DATA + info});
         ASSERT_TRUE(write_lines(prog + L"\\yt-dlp-resolve.script", extra));
     }
 
-    void serve(const std::wstring& head, TextLines extra = {})
+    void serve(const std::wstring& head, TextLines extra = {}, const std::wstring& media = L"clip.mp4")
     {
-        extra.insert(extra.end(), {L"args args.txt", L"fetched head.p0.mp4 " + DATA + head,
-                                   L"fetched fetch.p0.mp4 " + DATA + L"clip.mp4"});
+        const std::wstring ext = media.substr(media.rfind(L'.'));
+        extra.insert(extra.end(), {L"args args.txt", L"fetched head.p0" + ext + L" " + DATA + head,
+                                   L"fetched fetch.p0" + ext + L" " + DATA + media});
         script(extra);
         DeleteFileW((prog + L"\\held.txt").c_str());
     }
@@ -768,6 +769,28 @@ TEST_F(FragmentRoadTest, OnlyTheSectionsPiecesAreFetchedAndCutLocally)
     EXPECT_NE(std::find(cuts[0].begin(), cuts[0].end(), L"fetch.p0.mp4"), cuts[0].end());
     EXPECT_EQ(cuts[0].back(), FETCHED);
     EXPECT_EQ(folder_files(), TextLines{FETCHED}) << "no head, piece or information file stays";
+}
+
+// A WebM takes the same road: its head is fitted to the clusters fetched
+// (or the road is left with a line saying so) and the clip is cut as WebM.
+TEST_F(FragmentRoadTest, AWebmTakesTheSameRoad)
+{
+    const std::wstring clip = L"Clip [abc123].webm";
+    resolve_to(L"resolved-webm.info.json", {}, clip);
+    serve(L"clip.webm", {}, L"clip.webm");
+    ClipJob request = job();
+    request.start = 1.5;
+    request.end = 3;
+    request.clip_len = 1.5;
+    std::vector<CapturedMsg> messages = run(request);
+    expect_done_last(messages, 0);
+    EXPECT_TRUE(fallback_lines(sort_messages(messages)).empty());
+    std::vector<TextLines> cuts = runs_of(L"ffmpeg");
+    ASSERT_EQ(cuts.size(), 1u);
+    EXPECT_NE(std::find(cuts[0].begin(), cuts[0].end(), L"fetch.p0.webm"), cuts[0].end());
+    EXPECT_EQ(cuts[0].back(), clip);
+    EXPECT_EQ(cuts[0][cuts[0].size() - 2], L"webm") << "ffmpeg's muxer for the clip";
+    EXPECT_EQ(folder_files(), TextLines{clip});
 }
 
 TEST_F(FragmentRoadTest, EverythingElseKeepsTodaysRoadWithOneLineSayingWhy)
