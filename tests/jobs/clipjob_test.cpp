@@ -184,13 +184,17 @@ protected:
         return TextLines(args.begin() + 9, args.end());
     }
 
-    // The one end message comes last and names the job folder.
+    // The one end message comes last and names the job folder. A job that
+    // ended otherwise than expected shows its log.
     void expect_done_last(const std::vector<CapturedMsg>& messages, unsigned long code)
     {
         ASSERT_FALSE(messages.empty());
         const CapturedMsg& last = messages.back();
         EXPECT_EQ(last.msg, (UINT)WM_APP_CUT_DONE);
-        EXPECT_EQ(last.wparam, (WPARAM)code);
+        std::wstring log;
+        for (const std::wstring& line : sort_messages(messages).logs)
+            log += line + L"\n";
+        EXPECT_EQ(last.wparam, (WPARAM)code) << log.c_str();
         EXPECT_TRUE(last.has_text);
         EXPECT_EQ(last.text, outdir);
         long done = std::count_if(messages.begin(), messages.end(),
