@@ -523,9 +523,10 @@ protected:
         prepare();
     }
 
+    // Each case starts in an empty job folder of its own making.
     void prepare()
     {
-        CreateDirectoryW(outdir.c_str(), NULL);
+        ASSERT_TRUE(make_fresh_folder(outdir));
         ASSERT_TRUE(install_fake_ffmpeg(prog));
         script({L"temp temp.txt", L"say [download] Destination: " + FETCHED, L"media " + FETCHED + L" 2048"});
         tool_script(L"ffprobe", PROBES);

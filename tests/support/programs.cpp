@@ -118,6 +118,18 @@ void remove_tree(const std::wstring& dir)
     RemoveDirectoryW(dir.c_str());
 }
 
+bool make_fresh_folder(const std::wstring& dir)
+{
+    enum { POLLS = 1000, POLL_MS = 10 };
+    for (int poll = 0; poll < POLLS; poll++) {
+        remove_tree(dir);
+        if (GetFileAttributesW(dir.c_str()) == INVALID_FILE_ATTRIBUTES && CreateDirectoryW(dir.c_str(), NULL))
+            return true;
+        Sleep(POLL_MS);
+    }
+    return false;
+}
+
 bool make_folders(const std::wstring& path)
 {
     for (size_t slash = path.find(L'\\', 3); slash != std::wstring::npos; slash = path.find(L'\\', slash + 1))

@@ -36,6 +36,10 @@ double now_seconds();
 std::wstring make_scratch_dir(const wchar_t* prefix);
 // Removes a folder with everything in it.
 void remove_tree(const std::wstring& dir);
+// Makes dir anew and empty. A folder just removed may linger for a moment
+// while a child that ran in it is still closing: this waits until it is
+// gone before making it. false when it could not be made.
+bool make_fresh_folder(const std::wstring& dir);
 // Creates the folder and every missing folder above it. True when it exists.
 bool make_folders(const std::wstring& path);
 // Creates (or replaces) a file holding bytes. True when written.
