@@ -740,6 +740,18 @@ protected:
         DeleteFileW((prog + L"\\held.txt").c_str());
     }
 
+    // The clip from 1.5 s to 3 s, which must end as made.
+    std::vector<CapturedMsg> cut_short_clip()
+    {
+        ClipJob request = job();
+        request.start = 1.5;
+        request.end = 3;
+        request.clip_len = 1.5;
+        std::vector<CapturedMsg> messages = run(request);
+        expect_done_last(messages, 0);
+        return messages;
+    }
+
     std::vector<std::wstring> fallback_lines(const Seen& seen)
     {
         std::vector<std::wstring> lines;
@@ -754,13 +766,7 @@ TEST_F(FragmentRoadTest, OnlyTheSectionsPiecesAreFetchedAndCutLocally)
 {
     resolve_to(L"resolved-mp4.info.json");
     serve(L"clip.mp4");
-    ClipJob request = job();
-    request.start = 1.5;
-    request.end = 3;
-    request.clip_len = 1.5;
-    std::vector<CapturedMsg> messages = run(request);
-    expect_done_last(messages, 0);
-    Seen seen = sort_messages(messages);
+    Seen seen = sort_messages(cut_short_clip());
     EXPECT_TRUE(fallback_lines(seen).empty());
     EXPECT_EQ(seen.stages, (std::vector<std::wstring>{L"downloading…", L"processing…"}));
     EXPECT_TRUE(std::is_sorted(seen.progress.begin(), seen.progress.end())) << "the bar never goes back";
@@ -783,13 +789,7 @@ TEST_F(FragmentRoadTest, AWebmTakesTheSameRoad)
     const std::wstring clip = L"Clip [abc123].webm";
     resolve_to(L"resolved-webm.info.json", {}, clip);
     serve(L"clip.webm", {}, L"clip.webm");
-    ClipJob request = job();
-    request.start = 1.5;
-    request.end = 3;
-    request.clip_len = 1.5;
-    std::vector<CapturedMsg> messages = run(request);
-    expect_done_last(messages, 0);
-    EXPECT_TRUE(fallback_lines(sort_messages(messages)).empty());
+    EXPECT_TRUE(fallback_lines(sort_messages(cut_short_clip())).empty());
     std::vector<TextLines> cuts = runs_of(L"ffmpeg");
     ASSERT_EQ(cuts.size(), 1u);
     EXPECT_NE(std::find(cuts[0].begin(), cuts[0].end(), L"fetch.p0.webm"), cuts[0].end());
