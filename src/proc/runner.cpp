@@ -12,6 +12,15 @@ enum { READ_CHUNK = 2048, WIDE_LINE_CAP = 4096, SYSTEM_TEXT_CAP = 512, GONE_POLL
 
 static const unsigned long PAUSE_STEP_MS = 50;
 
+// A program file that a virus scanner still reads, just after a download or
+// an update wrote it, cannot be started for a moment; Wine, too, now and
+// then fails a start on a busy machine. Such a start is tried again for up
+// to START_PATIENCE_MS, unless a cancel comes first.
+static const DWORD PASSING_START_ERRORS[] = {ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION, ERROR_INTERNAL_ERROR};
+static const unsigned long START_PATIENCE_MS = 3000, START_RETRY_MS = 100;
+
+volatile LONG g_start_retries = 0;
+
 static const wchar_t NOT_IN_GROUP_LINE[] =
     L"[tarnvik] not started: Tarnvik runs inside a Windows job that keeps it from stopping the programs it "
     L"starts, so Cancel could not end this one — start Tarnvik from Explorer or the Start menu instead";
@@ -300,6 +309,27 @@ static int launch(const ChildRun* run, HANDLE write_end, DWORD extra_flags, PROC
     return started;
 }
 
+static int passes(DWORD error)
+{
+    for (DWORD passing : PASSING_START_ERRORS)
+        if (error == passing)
+            return 1;
+    return 0;
+}
+
+// launch, tried again while the error is one that passes.
+static int launch_patiently(const ChildRun* run, ChildGroup* group, HANDLE write_end, DWORD extra_flags,
+                            PROCESS_INFORMATION* child, DWORD* error)
+{
+    for (unsigned long waited = 0;; waited += START_RETRY_MS) {
+        if (launch(run, write_end, extra_flags, child, error))
+            return 1;
+        if (!passes(*error) || waited >= START_PATIENCE_MS || !pause_in_group(group, START_RETRY_MS))
+            return 0;
+        InterlockedIncrement(&g_start_retries);
+    }
+}
+
 enum Launch { LAUNCHED, NOT_STARTED, NOT_IN_GROUP };
 
 // Starts the child in its group. Where Tarnvik itself runs in a job that
@@ -310,12 +340,12 @@ enum Launch { LAUNCHED, NOT_STARTED, NOT_IN_GROUP };
 static Launch launch_in_group(const ChildRun* run, ChildGroup* group, HANDLE write_end, PROCESS_INFORMATION* child,
                               DWORD* error)
 {
-    if (!launch(run, write_end, 0, child, error))
+    if (!launch_patiently(run, group, write_end, 0, child, error))
         return NOT_STARTED;
     if (join_group(group, child))
         return LAUNCHED;
     end_unstarted(child, RUN_FAILED);
-    if (launch(run, write_end, CREATE_BREAKAWAY_FROM_JOB, child, error)) {
+    if (launch_patiently(run, group, write_end, CREATE_BREAKAWAY_FROM_JOB, child, error)) {
         if (join_group(group, child))
             return LAUNCHED;
         *error = GetLastError();
@@ -346,6 +376,9 @@ unsigned long run_child(const ChildRun* run, unsigned long* start_error)
     CloseHandle(write_end);
     if (launched != LAUNCHED) {
         CloseHandle(read_end);
+        // A cancel while a start was being tried again ends the run as cancelled.
+        if (group_cancelled(group))
+            return RUN_CANCELLED;
         if (start_error)
             *start_error = error;
         if (launched == NOT_IN_GROUP)

@@ -46,8 +46,13 @@ ChildRun child_run(wchar_t* cmdline, ChildLineHandler on_line, void* ctx);
 // failed to start process (error N)" and Windows' own text) or could not be
 // put into its group, where a cancel reaches it (said in one line), or
 // RUN_CANCELLED when its group's cancel ended it or kept it from starting.
-// Safe to call from two threads at once: each child inherits only its own pipe.
+// A start refused for a moment (the program file held by a scanner) is tried
+// again for a few seconds first. Safe to call from two threads at once: each
+// child inherits only its own pipe.
 unsigned long run_child(const ChildRun* run, unsigned long* start_error);
+
+// Starts tried again so far, for tests.
+extern volatile LONG g_start_retries;
 
 // Ends every child of the group, and all they started, at once; until the
 // next reset_group no new child of the group starts.

@@ -255,6 +255,31 @@ TEST(RunChild, AnOverLongLineIsCutBetweenCharacters)
     EXPECT_TRUE(d.lines[1] == std::wstring(4094, L'q')) << "no half of a surrogate pair: " << d.lines[1].size();
 }
 
+// A program file held for a moment, as a scanner holds one just written,
+// starts once it is let go.
+TEST(RunChild, AProgramHeldForAMomentStartsOnceLetGo)
+{
+    std::wstring dir = make_scratch_dir(L"held-program");
+    std::wstring program = dir + L"\\child.exe";
+    ASSERT_TRUE(CopyFileW(bin_program(L"child.exe").c_str(), program.c_str(), FALSE));
+    HANDLE held = CreateFileW(program.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const LONG retries = g_start_retries;
+    Direct d;
+    d.cmdline = L"\"" + program + L"\" " + out("ran\n");
+    HANDLE thread = CreateThread(NULL, 0, direct_thread, &d, 0, NULL);
+    ASSERT_TRUE(thread);
+    while (g_start_retries == retries && WaitForSingleObject(thread, 10) == WAIT_TIMEOUT) {
+    }
+    EXPECT_GT(g_start_retries, retries) << "the first start is refused";
+    CloseHandle(held);
+    WaitForSingleObject(thread, 60000);
+    CloseHandle(thread);
+    EXPECT_EQ(d.result, 0ul);
+    EXPECT_EQ(d.lines, (Lines{L"ran"}));
+    remove_tree(dir);
+}
+
 TEST(RunChild, TheTemporaryFolderIsTheChildsTempAndTmp)
 {
     wchar_t path[4096];
