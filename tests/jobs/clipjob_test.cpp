@@ -31,6 +31,16 @@ struct Seen {
     std::vector<long> progress;
 };
 
+// The command lines the job echoed ("$ …") that hold marker.
+std::vector<std::wstring> echoed_with(const Seen& seen, const wchar_t* marker)
+{
+    std::vector<std::wstring> lines;
+    for (const std::wstring& line : seen.logs)
+        if (line.rfind(L"$ ", 0) == 0 && line.find(marker) != std::wstring::npos)
+            lines.push_back(line);
+    return lines;
+}
+
 Seen sort_messages(const std::vector<CapturedMsg>& messages)
 {
     Seen seen;
@@ -441,10 +451,7 @@ TEST_F(ClipJobTest, KeptInformationStandsInForTheAddressUntilTheSiteRefusesIt)
     messages = run(request);
     EXPECT_EQ(received(), by_address) << "the second run has the address";
     Seen seen = sort_messages(messages);
-    std::vector<std::wstring> echoed;
-    for (const std::wstring& line : seen.logs)
-        if (starts_with(line, L"$ ") && line.find(L"--download-sections") != std::wstring::npos)
-            echoed.push_back(line);
+    std::vector<std::wstring> echoed = echoed_with(seen, L"--download-sections");
     ASSERT_EQ(echoed.size(), 2u);
     EXPECT_EQ(split_command_line(echoed[0].substr(2)), expected);
     EXPECT_EQ(split_command_line(echoed[1].substr(2)), by_address);
@@ -841,10 +848,7 @@ TEST_F(FragmentRoadTest, ARefusedPieceIsResolvedAfreshOnce)
     std::vector<CapturedMsg> messages = run(request);
     expect_done_last(messages, 0);
     Seen seen = sort_messages(messages);
-    std::vector<std::wstring> resolves;
-    for (const std::wstring& line : seen.logs)
-        if (starts_with(line, L"$ ") && line.find(L"--skip-download") != std::wstring::npos)
-            resolves.push_back(line);
+    std::vector<std::wstring> resolves = echoed_with(seen, L"--skip-download");
     ASSERT_EQ(resolves.size(), 2u);
     EXPECT_NE(resolves[0].find(info), std::wstring::npos);
     EXPECT_NE(resolves[1].find(URL), std::wstring::npos);
