@@ -8,7 +8,8 @@
 #include "text/bounded.h"
 #include "text/lines.h"
 
-enum { READ_CHUNK = 2048, WIDE_LINE_CAP = 4096, SYSTEM_TEXT_CAP = 512, GONE_POLLS = 400, GONE_POLL_MS = 5 };
+enum { READ_CHUNK = 16384, WIDE_LINE_CAP = 4096, SYSTEM_TEXT_CAP = 512, GONE_POLLS = 400, GONE_POLL_MS = 5 };
+enum { PIPE_BUFFER_BYTES = 65536, AFTER_EXIT_MS = 2000 };
 
 static const unsigned long PAUSE_STEP_MS = 50;
 
@@ -206,17 +207,75 @@ static void convert_and_hand_on(const char* line, void* ctx)
     hand_on(run, wide);
 }
 
-static void read_output(HANDLE pipe, const ChildRun* run)
+// The child's output pipe. Our end is read overlapped, so that a read can
+// be given up; the child's end is an ordinary one, as a console program
+// expects. Each pipe has a name of its own and takes no second client.
+static int make_output_pipe(HANDLE* read_end, HANDLE* write_end)
+{
+    static volatile LONG made = 0;
+    wchar_t name[64];
+    format_text(name, L"\\\\.\\pipe\\tarnvik-output-%lu-%ld", (unsigned long)GetCurrentProcessId(),
+                (long)InterlockedIncrement(&made));
+    *read_end = CreateNamedPipeW(name, PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                                 PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0,
+                                 PIPE_BUFFER_BYTES, 0, NULL);
+    if (*read_end == INVALID_HANDLE_VALUE)
+        return 0;
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
+    *write_end = CreateFileW(name, GENERIC_WRITE, 0, &inheritable, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (*write_end == INVALID_HANDLE_VALUE) {
+        CloseHandle(*read_end);
+        return 0;
+    }
+    return 1;
+}
+
+// Waits for the pending read: for as long as it takes while the child
+// runs, for AFTER_EXIT_MS at most once it has gone. The pipe should break
+// as the child and its group go; one that stays open is held by something
+// outside the group that writes nothing (under Wine, a child ended while it
+// was still starting up can leave its copy held for good). 1 when the read
+// is over, 0 when it was given up.
+static int wait_for_read(HANDLE pipe, OVERLAPPED* reading, HANDLE child, int* child_ended)
+{
+    if (!*child_ended) {
+        HANDLE either[2] = {reading->hEvent, child};
+        if (WaitForMultipleObjects(2, either, FALSE, INFINITE) == WAIT_OBJECT_0)
+            return 1;
+        *child_ended = 1;
+    }
+    if (WaitForSingleObject(reading->hEvent, AFTER_EXIT_MS) == WAIT_OBJECT_0)
+        return 1;
+    CancelIoEx(pipe, reading);
+    return 0;
+}
+
+static void read_output(HANDLE pipe, HANDLE child, const ChildRun* run)
 {
     LineAssembly assembly;
     lines_reset(&assembly);
     char chunk[READ_CHUNK];
-    DWORD got;
-    // Only a failed read is the end: the pipe breaks once the last holder of
-    // its write end has gone. A read of no bytes is a child's empty write.
-    while (ReadFile(pipe, chunk, READ_CHUNK, &got, NULL))
+    OVERLAPPED reading;
+    ZeroMemory(&reading, sizeof reading);
+    reading.hEvent = CreateEventW(NULL, TRUE, FALSE, NULL);
+    int child_ended = 0, more = reading.hEvent != NULL;
+    // A failed read is the end (the pipe breaks once the last holder of its
+    // write end has gone), and so is one given up. A read of no bytes is a
+    // child's empty write.
+    while (more) {
+        DWORD got = 0;
+        if (!ReadFile(pipe, chunk, READ_CHUNK, NULL, &reading) && GetLastError() != ERROR_IO_PENDING)
+            break;
+        more = wait_for_read(pipe, &reading, child, &child_ended);
+        // A read given up may still have brought bytes; either way it must
+        // be over before its buffer is used again.
+        if (!GetOverlappedResult(pipe, &reading, &got, TRUE))
+            break;
         lines_feed(&assembly, chunk, got, convert_and_hand_on, (void*)run);
+    }
     lines_finish(&assembly, convert_and_hand_on, (void*)run);
+    if (reading.hEvent)
+        CloseHandle(reading.hEvent);
 }
 
 // Only the output pipe's write end and NUL go to the child, even when
@@ -363,11 +422,9 @@ unsigned long run_child(const ChildRun* run, unsigned long* start_error)
     if (group_cancelled(group))
         return RUN_CANCELLED;
 
-    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
     HANDLE read_end, write_end;
-    if (!CreatePipe(&read_end, &write_end, &inheritable, 0))
+    if (!make_output_pipe(&read_end, &write_end))
         return RUN_FAILED;
-    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
 
     PROCESS_INFORMATION child;
     DWORD error = 0;
@@ -388,7 +445,7 @@ unsigned long run_child(const ChildRun* run, unsigned long* start_error)
         return RUN_FAILED;
     }
     if (release_child(group, &child))
-        read_output(read_end, run);
+        read_output(read_end, child.hProcess, run);
     CloseHandle(read_end);
     // A child that ended by itself before a cancel keeps its own result;
     // one the cancel ended takes the rest of the group with it.

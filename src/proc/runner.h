@@ -39,7 +39,9 @@ struct ChildRun {
 // the caller sets the ones that differ by name.
 ChildRun child_run(wchar_t* cmdline, ChildLineHandler on_line, void* ctx);
 
-// Runs one hidden child and blocks until its output has ended and it has exited.
+// Runs one hidden child and blocks until its output has ended and it has
+// exited (output that something else still holds open is read for two
+// seconds more after the child has gone, then left).
 // Its standard input is NUL, as a console would give it. Returns its exit
 // code, RUN_FAILED when it could not start (then *start_error, if given, holds
 // GetLastError(); the runner also hands the handler the lines "[tarnvik]

@@ -8,6 +8,9 @@
 //   wait:NAME     wait (at most a minute) until the named event is set
 //   spawn:MS      start a copy of itself that sleeps MS milliseconds, holding
 //                 none of our handles, and write "pid N" for it
+//   lend:PID      give process PID a copy of our standard output, as a
+//                 program outside our group may come to hold it, and write
+//                 "lent N" with the copy's handle value there
 //   env:NAME      write "NAME=value" of our environment, or "NAME unset"
 //   stdin         write "stdin ends" when standard input reads as ended at
 //                 once (as NUL does), "stdin none" without one, else
@@ -107,6 +110,22 @@ static bool spawn_sleeper(const wchar_t* ms)
     return true;
 }
 
+static bool lend_output(const wchar_t* pid)
+{
+    HANDLE holder = OpenProcess(PROCESS_DUP_HANDLE, FALSE, wcstoul(pid, NULL, 10));
+    HANDLE copy = NULL;
+    bool lent = holder && DuplicateHandle(GetCurrentProcess(), GetStdHandle(STD_OUTPUT_HANDLE), holder, &copy, 0,
+                                          FALSE, DUPLICATE_SAME_ACCESS);
+    if (holder)
+        CloseHandle(holder);
+    if (!lent)
+        return false;
+    char line[48];
+    int n = snprintf(line, sizeof line, "lent %llu\n", (unsigned long long)(ULONG_PTR)copy);
+    write_bytes(STD_OUTPUT_HANDLE, line, (size_t)n);
+    return true;
+}
+
 static bool wait_for_event(const wchar_t* name)
 {
     HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, name);
@@ -179,6 +198,8 @@ static bool run_step(const wchar_t* step)
         return wait_for_event(v);
     if (starts_with(step, L"spawn:", &v))
         return spawn_sleeper(v);
+    if (starts_with(step, L"lend:", &v))
+        return lend_output(v);
     if (starts_with(step, L"env:", &v)) {
         write_variable(v);
         return true;

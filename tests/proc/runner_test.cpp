@@ -362,6 +362,28 @@ TEST(RunChild, AChildHoldsOnlyItsOwnPipe)
     CloseHandle(read_end);
 }
 
+// A copy of the output pipe held outside the child's group (here by the
+// test itself) keeps the pipe open, but not the run: it ends soon after
+// the child, with every line the child wrote.
+TEST(RunChild, APipeHeldOpenAfterTheChildEndsDoesNotHoldTheRun)
+{
+    Direct d;
+    d.cmdline = child_cmdline({L"lend:" + std::to_wstring(GetCurrentProcessId()), out("done\n")});
+    HANDLE thread = CreateThread(NULL, 0, direct_thread, &d, 0, NULL);
+    ASSERT_TRUE(thread);
+    bool ended = WaitForSingleObject(thread, 60000) == WAIT_OBJECT_0;
+    EXPECT_TRUE(ended) << "the run waited for the copy of its pipe";
+    // Past the wait the run reads no more lines, ended or not.
+    ASSERT_EQ(d.lines.size(), 2u);
+    unsigned long long lent = 0;
+    EXPECT_EQ(swscanf(d.lines[0].c_str(), L"lent %llu", &lent), 1);
+    CloseHandle((HANDLE)(ULONG_PTR)lent);
+    WaitForSingleObject(thread, 60000);
+    CloseHandle(thread);
+    EXPECT_EQ(d.lines[1], L"done");
+    EXPECT_EQ(d.result, 0ul);
+}
+
 TEST(RunChild, CancellingOneGroupLeavesAnotherRunning)
 {
     static ChildGroup first = CHILD_GROUP_INIT, second = CHILD_GROUP_INIT;
